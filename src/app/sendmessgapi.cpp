@@ -1,0 +1,25 @@
+#include "app/sendmessgapi.h"
+
+namespace app {
+namespace {
+// Written once before the enumeration, read by the callback on the same thread.
+std::string targetTitle;
+}  // namespace
+
+void restorePrevInstance(const std::string& title) {
+  targetTitle = title;
+  EnumWindows(enumWindowsProc, 0);
+}
+
+BOOL CALLBACK enumWindowsProc(HWND window, LPARAM) {
+  char buffer[256];
+  int n = GetWindowTextA(window, buffer, sizeof buffer);
+  std::string_view text(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+  if (text.find(targetTitle) != std::string_view::npos) {
+    SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    SendMessageA(window, WM_SIZE, SIZE_MAXSHOW, 0);
+  }
+  return 1;
+}
+
+}  // namespace app
