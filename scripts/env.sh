@@ -52,6 +52,10 @@ wine_env() {
     done
     touch "$WINEPREFIX/.prefix-ready"
   fi
+  # Wine's first program starts its helper processes (services, devices),
+  # which live on and keep the output they were given: start them here with
+  # none, or they hold a test runner's output pipe open until its time-out.
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 XVFB_PID=
