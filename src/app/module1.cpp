@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/sendmessgapi.h"
 #include "app/titles.h"
+#include "base/message_box.h"
 
 namespace app {
 
@@ -23,7 +24,7 @@ SingleInstance acquireSingleInstance() {
 int startProcedure(HINSTANCE instance, const std::string& arguments) {
   SingleInstance instanceMark = acquireSingleInstance();
   if (instanceMark.anotherRunning) {
-    MessageBoxA(nullptr, kAlreadyRunningMessage, kAppTitle, MB_OK | MB_ICONINFORMATION);
+    base::showNotice(nullptr, kAlreadyRunningMessage);
     restorePrevInstance(kMainTitle);
     return 0;
   }

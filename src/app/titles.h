@@ -6,7 +6,5 @@ namespace app {
 inline constexpr char kMainTitle[] = "Configure Brennix Monitor";
 // The window class of the main window (its dialog template names it).
 inline constexpr char kMainClass[] = "BrennixConfigForm1";
-// The caption of message boxes that name no title of their own.
-inline constexpr char kAppTitle[] = "Brennix Monitor";
 
 }  // namespace app

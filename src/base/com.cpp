@@ -1,0 +1,29 @@
+#include "base/com.h"
+
+#include <cstdio>
+
+#include "base/message_box.h"
+
+namespace base {
+
+ComError::ComError(HRESULT hr, const std::string& what)
+    : std::runtime_error([&] {
+        char code[16];
+        std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+        return what + " failed (" + code + "): " + describeError(static_cast<DWORD>(hr));
+      }()),
+      hr_(hr) {}
+
+void check(HRESULT hr, const char* what) {
+  if (FAILED(hr)) throw ComError(hr, what);
+}
+
+std::string narrow(const wchar_t* text, int length) {
+  if (!text || length <= 0) return {};
+  int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, length, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace base

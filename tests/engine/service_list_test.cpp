@@ -1,0 +1,68 @@
+// The service list and the lookups by display name, against Wine's Service
+// Control Manager.
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "e2e/driver.h"
+#include "engine/list_services_api.h"
+#include "engine/service_status.h"
+
+namespace {
+
+std::vector<engine::ServiceEntry> services() {
+  std::vector<engine::ServiceEntry> list;
+  DWORD error = 1;
+  EXPECT_TRUE(engine::listServices(list, error));
+  EXPECT_EQ(error, 0u);
+  return list;
+}
+
+TEST(ServiceStateName, NamesTheSevenStatesAndNothingElse) {
+  const char* expected[] = {"", "Stopped", "Starting", "Stopping", "Running",
+                            "Continuing", "Pausing", "Paused", ""};
+  for (int code = 0; code <= 8; ++code) EXPECT_EQ(engine::serviceStateName(code), expected[code]) << code;
+  EXPECT_EQ(engine::serviceStateName(-1), "");
+}
+
+TEST(FindService, MatchesDisplayNamesIgnoringCaseAndTheFirstOneDecides) {
+  std::vector<engine::ServiceEntry> list = {
+      {"Spooler", "Print Spooler", 1}, {"Other", "print spooler", 4}, {"Paused", "Paused One", 7}};
+  ASSERT_NE(engine::findService(list, "PRINT SPOOLER"), nullptr);
+  EXPECT_EQ(engine::findService(list, "PRINT SPOOLER")->serviceName, "Spooler");
+  EXPECT_EQ(engine::findService(list, "Spooler"), nullptr) << "key names are not display names";
+  EXPECT_EQ(engine::findService(list, "Print Spooler "), nullptr);
+}
+
+TEST(ListServices, ListsWinesServicesWithTheirStates) {
+  auto list = services();
+  ASSERT_GT(list.size(), 5u);
+  bool running = false, stopped = false;
+  for (const auto& s : list) {
+    EXPECT_FALSE(s.serviceName.empty());
+    EXPECT_FALSE(engine::serviceStateName(s.currentState).empty()) << s.serviceName;
+    running |= s.currentState == 4;
+    stopped |= s.currentState == 1;
+  }
+  EXPECT_TRUE(running);
+  EXPECT_TRUE(stopped);
+  auto* spooler = engine::findService(list, "print spooler");
+  ASSERT_NE(spooler, nullptr);
+  EXPECT_EQ(spooler->serviceName, "Spooler");
+  EXPECT_EQ(spooler->displayName, "Print Spooler");
+}
+
+TEST(ServiceLookups, GiveTheStateOfTheServiceWithThatDisplayName) {
+  auto list = services();
+  for (const auto& s : list) {
+    std::string lower = s.displayName;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Display names are unique on Wine; each finds its own state.
+    EXPECT_EQ(engine::getServiceStatus(nullptr, lower), engine::serviceStateName(s.currentState)) << lower;
+    EXPECT_EQ(engine::IsServiceRunning(lower), s.currentState == 4) << lower;
+  }
+  EXPECT_EQ(engine::getServiceStatus(nullptr, "Spooler"), "") << "found by key name only";
+  EXPECT_FALSE(engine::IsServiceRunning("No Such Service"));
+  EXPECT_FALSE(e2e::findMessageBox(GetCurrentProcessId())) << "a successful listing shows nothing";
+}
+
+}  // namespace
