@@ -2,16 +2,13 @@
 // way to see the processes at all (one toolhelp snapshot, walked). All three
 // are measured in this run, interleaved, so that the ratios hold on a noisy
 // machine.
-#include <windows.h>
-#include <tlhelp32.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
-#include "base/unique_resource.h"
+#include "base/process_list.h"
 #include "engine/list_services_api.h"
 #include "engine/wmi_find_process.h"
 
@@ -31,11 +28,7 @@ double median(std::vector<double> v) {
 }
 
 void snapshot() {
-  base::unique_file_handle s(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL ok = Process32First(s.get(), &entry); ok; ok = Process32Next(s.get(), &entry)) {
-  }
+  base::forEachProcess([](const PROCESSENTRY32&) { return true; });
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // Tells every running engine program of this session to end, and returns
 // when they have ended or after a few seconds.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <string_view>
 
+#include "base/process_list.h"
 #include "base/text.h"
 #include "base/unique_resource.h"
 #include "engine/engine_programs.h"
@@ -13,14 +13,12 @@
 namespace {
 
 bool engineRunning() {
-  base::unique_file_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return false;
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL ok = Process32First(snapshot.get(), &entry); ok; ok = Process32Next(snapshot.get(), &entry)) {
-    if (base::equalsIgnoringCase(entry.szExeFile, engine::kEngineProgram)) return true;
-  }
-  return false;
+  bool found = false;
+  base::forEachProcess([&](const PROCESSENTRY32& p) {
+    found = base::equalsIgnoringCase(p.szExeFile, engine::kEngineProgram);
+    return !found;
+  });
+  return found;
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // The engine programs beside the utility: what the utility starts, and that
 // the stopper really ends the engine.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <tlhelp32.h>
 
+#include "base/process_list.h"
 #include "base/text.h"
 #include "e2e/driver.h"
 #include "engine/engine_programs.h"
@@ -13,12 +12,11 @@ namespace {
 using namespace std::chrono_literals;
 
 int enginesRunning() {
-  base::unique_file_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
   int count = 0;
-  for (BOOL ok = Process32First(snapshot.get(), &entry); ok; ok = Process32Next(snapshot.get(), &entry))
-    if (base::equalsIgnoringCase(entry.szExeFile, "BrennixMonitor.exe")) ++count;
+  base::forEachProcess([&](const PROCESSENTRY32& p) {
+    count += base::equalsIgnoringCase(p.szExeFile, "BrennixMonitor.exe");
+    return true;
+  });
   return count;
 }
 

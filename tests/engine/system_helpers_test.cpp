@@ -1,9 +1,8 @@
 // The process test, the registry reader and run-and-wait, against Wine's
 // real processes, registry and clock.
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <tlhelp32.h>
 
+#include "base/process_list.h"
 #include "base/unique_resource.h"
 #include "e2e/driver.h"
 #include "engine/bas_registry.h"
@@ -31,14 +30,13 @@ std::string sleeper(int ms, int exitCode = 0) {
 // Ends the sleepers a test left running: a wait that gives up does not end
 // its program.
 void endSleepers() {
-  base::unique_file_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  PROCESSENTRY32 entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL ok = Process32First(snapshot.get(), &entry); ok; ok = Process32Next(snapshot.get(), &entry)) {
-    if (_stricmp(entry.szExeFile, "sleeper.exe") != 0) continue;
-    base::unique_handle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
-    if (process) TerminateProcess(process.get(), 1);
-  }
+  base::forEachProcess([](const PROCESSENTRY32& p) {
+    if (_stricmp(p.szExeFile, "sleeper.exe") == 0) {
+      base::unique_handle process(OpenProcess(PROCESS_TERMINATE, FALSE, p.th32ProcessID));
+      if (process) TerminateProcess(process.get(), 1);
+    }
+    return true;
+  });
 }
 
 double secondsSince(Clock::time_point start) {
