@@ -39,19 +39,29 @@ wine_env() {
   # No Mono or Gecko installer prompts: the programs need neither.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   mkdir -p "$WINEPREFIX"
-  # Persistent until killed; fails harmlessly when it is already up.
-  wineserver -p 2>/dev/null || true
   if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
     say "creating the Wine prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1 || true
+    # Each step runs to its very end (wineserver -w) before the next: a
+    # prefix still settling makes the first programs slow and services
+    # change state under the tests.
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
     # Debian's Wine does not look in its own font folder: without Marlett and
     # Tahoma the caption buttons and dialogs draw wrongly.
     local f
     for f in /usr/share/wine/fonts/*.ttf; do
       [ -e "$f" ] && ln -sf "$f" "$WINEPREFIX/drive_c/windows/Fonts/"
     done
+    # Every program of this prefix runs in one virtual desktop that has a
+    # taskbar and a tray, as on Windows (a desktop named "shell" gets them).
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d 1024x768 /f </dev/null >/dev/null 2>&1
+    wineserver -w
     touch "$WINEPREFIX/.prefix-ready"
   fi
+  # Persistent until killed; fails harmlessly when it is already up.
+  wineserver -p 2>/dev/null || true
   # Wine's first program starts its helper processes (services, devices),
   # which live on and keep the output they were given: start them here with
   # none, or they hold a test runner's output pipe open until its time-out.
