@@ -1,13 +1,28 @@
 #pragma once
 // The main window "Configure Brennix Monitor": a dialog of its own window
 // class, with one window procedure that hands each event to its handler.
+// It lives in the tray: closing or minimising it only hides it.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
+#include "items/grid.h"
 #include "items/item_file.h"
 
 namespace app {
+
+inline constexpr char kDuplicateProcessMessage[] = "Process already exists on the list to monitor";
+inline constexpr char kSelectItemMessage[] = "You must first select an item to delete";
+inline constexpr char kConfirmDeleteMessage[] =
+    "Are you sure you would like to delete this item? You cannot undo this operation!";
+inline constexpr char kDeleteFailedMessage[] = "Error: You must select and item";
+inline constexpr UINT kTrayIconId = 1;
+
+// Builds every tray record: the first, smallest ANSI form of the record,
+// with the tip fitted into its 64-character field.
+NOTIFYICONDATAA makeTrayRecord(HWND window, UINT id, UINT flags, UINT callbackMessage, HICON icon,
+                               std::string_view tip);
 
 class Form1 {
  public:
@@ -25,19 +40,48 @@ class Form1 {
   HWND handle() const { return hwnd_; }
   const std::string& folder() const { return folder_; }
 
+  // True when processes.ob already holds an item of this name.
+  bool checkforduplicateProcess(const std::string& name) const;
+
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void onCommand(int id);
+  void onDrawItem(const DRAWITEMSTRUCT& item);
+  bool isTrayNotification(WPARAM wParam, LPARAM lParam) const;
 
   void Form_Load();
-  void Form_QueryUnload();
+  bool Form_QueryUnload(bool closedByUser);  // true: cancel the close
+  void Form_Resize(WPARAM sizeType);
+  void Form_MouseMove(LPARAM position);
+
+  void loadProcesslist();
+  void lprocessListTimer_Timer();
+  void cmdAddnew_Click();
+  void cmdDelete_Click();
+  void cmdAddService_Click();
+  void refreshTasklist_Click();
+  void MSFlexGrid1_MouseDown();
+
+  void addicontotaskbar();
+  void deleteiconfromtaskbar();
+  void minimizetimer_Timer();
+  void mconfigure_Click();
+  void mShutdown_Click();
+
+  void enableTimer(UINT_PTR id, UINT interval);
+  void disableTimer(UINT_PTR id);
+  void showPopup(int menuId);
 
   HINSTANCE instance_;
   std::string arguments_;
   std::string folder_;  // the application folder
   HWND hwnd_ = nullptr;
+  HICON icon_ = nullptr;
+  bool closingFromSystemMenu_ = false;
 
   items::ItemTable itemSlots;
+  items::Grid MSFlexGrid1;
 };
 
 }  // namespace app

@@ -3,6 +3,7 @@
 #include "app/form1.h"
 #include "app/sendmessgapi.h"
 #include "app/titles.h"
+#include "base/com.h"
 #include "base/message_box.h"
 
 namespace app {
@@ -28,6 +29,7 @@ int startProcedure(HINSTANCE instance, const std::string& arguments) {
     restorePrevInstance(kMainTitle);
     return 0;
   }
+  base::ComApartment com;  // WMI and the file dialogs run in it
   Form1 form(instance, arguments);
   if (!form.show()) return 1;
   return form.run();

@@ -13,4 +13,15 @@ std::string upperCase(std::string_view text);
 // True when both texts are equal ignoring letter case (both upper-cased).
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
+// The text without blanks at either end.
+std::string_view trimBlanks(std::string_view text);
+
+// The leading numeric part of a text, as a number: blanks first are skipped,
+// then an optional sign, digits and one decimal point; 0 when there is none.
+// "12abc" reads 12, " 3.5 " reads 3.5, "abc" reads 0.
+double leadingNumber(std::string_view text);
+
+// True when the whole text, blanks at either end aside, is a number.
+bool isNumber(std::string_view text);
+
 }  // namespace base
