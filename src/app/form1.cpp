@@ -65,10 +65,10 @@ std::string describe(const std::exception& e) {
 }
 
 // The state text of one item line.
-std::string itemState(HWND owner, const items::ItemFields& item) {
+std::string itemState(HWND owner, engine::ProcessFinder& processes, const items::ItemFields& item) {
   const std::string name(item.name);
   if (items::isServicePath(item.path)) return engine::getServiceStatus(owner, name);
-  return engine::IsProcessRunning(name) ? "Running" : "Not Running";
+  return processes.IsProcessRunning(name) ? "Running" : "Not Running";
 }
 
 }  // namespace
@@ -300,7 +300,7 @@ void Form1::loadProcesslist() {
     const items::ItemFields item = items::splitItem(line);
     std::string state = kUnknownState;
     try {
-      state = itemState(hwnd_, item);
+      state = itemState(hwnd_, processFinder_, item);
     } catch (const std::exception&) {
     }
     MSFlexGrid1.insertRow(MSFlexGrid1.rowCount() - 1,

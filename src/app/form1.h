@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "engine/wmi_find_process.h"
 #include "items/grid.h"
 #include "items/item_file.h"
 
@@ -82,6 +83,7 @@ class Form1 {
 
   items::ItemTable itemSlots;
   items::Grid MSFlexGrid1;
+  engine::ProcessFinder processFinder_;  // released before COM is left
 };
 
 }  // namespace app

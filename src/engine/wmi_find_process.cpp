@@ -1,9 +1,5 @@
 #include "engine/wmi_find_process.h"
 
-#include <windows.h>
-#include <wbemdisp.h>
-#include <wrl/client.h>
-
 #include "base/com.h"
 #include "base/text.h"
 
@@ -11,22 +7,26 @@ using Microsoft::WRL::ComPtr;
 
 namespace engine {
 
-bool IsProcessRunning(const std::string& processName) {
-  base::ComApartment apartment;
+namespace {
+
+ComPtr<ISWbemServices> connect() {
   ComPtr<ISWbemServices> services;
   base::check(CoGetObject(L"winmgmts://", nullptr, IID_ISWbemServices,
                           reinterpret_cast<void**>(services.GetAddressOf())),
               "winmgmts://");
+  return services;
+}
+
+bool findProcess(ISWbemServices* services, const std::string& wanted) {
   ComPtr<ISWbemObjectSet> processes;
-  base::check(services->InstancesOf(base::Bstr(L"win32_process").get(), wbemFlagReturnImmediately,
-                                    nullptr, processes.GetAddressOf()),
+  base::check(services->InstancesOf(base::Bstr(L"win32_process").get(), wbemFlagReturnImmediately, nullptr,
+                                    processes.GetAddressOf()),
               "InstancesOf win32_process");
   ComPtr<IUnknown> enumerator;
   base::check(processes->get__NewEnum(enumerator.GetAddressOf()), "process enumeration");
   ComPtr<IEnumVARIANT> walk;
   base::check(enumerator.As(&walk), "process enumeration");
 
-  const std::string wanted = base::upperCase(processName);
   const base::Bstr nameProperty(L"Name");
   for (;;) {
     base::Variant item;
@@ -50,6 +50,26 @@ bool IsProcessRunning(const std::string& processName) {
     const BSTR text = value.get().bstrVal;
     if (base::upperCase(base::narrow(text, static_cast<int>(SysStringLen(text)))) == wanted) return true;
   }
+}
+
+}  // namespace
+
+bool IsProcessRunning(const std::string& processName) {
+  base::ComApartment apartment;
+  return ProcessFinder().IsProcessRunning(processName);
+}
+
+bool ProcessFinder::IsProcessRunning(const std::string& processName) {
+  const std::string wanted = base::upperCase(processName);
+  if (services_) {
+    try {
+      return findProcess(services_.Get(), wanted);
+    } catch (const base::ComError&) {
+      services_.Reset();  // a connection gone stale: connect once more
+    }
+  }
+  services_ = connect();
+  return findProcess(services_.Get(), wanted);
 }
 
 }  // namespace engine

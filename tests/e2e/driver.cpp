@@ -1,8 +1,11 @@
 #include "e2e/driver.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <atomic>
+#include <cstring>
+#include <cwchar>
 #include <cstdio>
 #include <fstream>
 #include <ostream>
@@ -333,25 +336,222 @@ int listRowCount(HWND listView) {
   return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
 }
 
+namespace {
+
+// Memory in another process, for messages whose arguments are pointers.
+class RemoteBuffer {
+ public:
+  RemoteBuffer(HWND window, std::size_t size) : size_(size) {
+    process_.reset(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processOf(window)));
+    if (!process_) throw std::runtime_error("cannot open the window's process");
+    base_ = static_cast<char*>(VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+    if (!base_) throw std::runtime_error("cannot reserve memory in the window's process");
+  }
+  ~RemoteBuffer() { VirtualFreeEx(process_.get(), base_, 0, MEM_RELEASE); }
+  RemoteBuffer(const RemoteBuffer&) = delete;
+  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+
+  char* at(std::size_t offset) const { return base_ + offset; }
+  template <class T>
+  void write(std::size_t offset, const T& value) const {
+    WriteProcessMemory(process_.get(), base_ + offset, &value, sizeof value, nullptr);
+  }
+  template <class T>
+  T read(std::size_t offset) const {
+    T value{};
+    ReadProcessMemory(process_.get(), base_ + offset, &value, sizeof value, nullptr);
+    return value;
+  }
+  std::string readText(std::size_t offset, std::size_t length) const {
+    std::string text(length, '\0');
+    ReadProcessMemory(process_.get(), base_ + offset, text.data(), length, nullptr);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+  }
+  std::wstring readWide(std::size_t offset, std::size_t length) const {
+    std::wstring text(length, L'\0');
+    ReadProcessMemory(process_.get(), base_ + offset, text.data(), length * sizeof(wchar_t), nullptr);
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+  }
+
+ private:
+  base::unique_handle process_;
+  char* base_ = nullptr;
+  std::size_t size_;
+};
+
+constexpr std::size_t kTextRoom = 4096;
+
+POINT rowPoint(HWND listView, int row) {
+  RemoteBuffer remote(listView, sizeof(RECT));
+  RECT r{};
+  r.left = LVIR_LABEL;
+  remote.write(0, r);
+  SendMessageA(listView, LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.at(0)));
+  r = remote.read<RECT>(0);
+  return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+}  // namespace
+
 std::string listCell(HWND listView, int row, int column) {
-  base::unique_handle process(
-      OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processOf(listView)));
-  if (!process) throw std::runtime_error("cannot open the list view's process");
-  constexpr std::size_t kText = 4096;
-  const std::size_t size = sizeof(LVITEMA) + kText;
-  auto* remote = static_cast<char*>(VirtualAllocEx(process.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE));
-  if (!remote) throw std::runtime_error("cannot reserve memory in the list view's process");
+  RemoteBuffer remote(listView, sizeof(LVITEMA) + kTextRoom);
   LVITEMA item{};
   item.iSubItem = column;
-  item.pszText = remote + sizeof(LVITEMA);
-  item.cchTextMax = kText;
-  WriteProcessMemory(process.get(), remote, &item, sizeof item, nullptr);
-  auto n = SendMessageA(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote));
-  std::string text(kText, '\0');
-  ReadProcessMemory(process.get(), remote + sizeof(LVITEMA), text.data(), kText, nullptr);
-  VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
-  text.resize(static_cast<std::size_t>(n));
-  return text;
+  item.pszText = remote.at(sizeof(LVITEMA));
+  item.cchTextMax = kTextRoom;
+  remote.write(0, item);
+  SendMessageA(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.at(0)));
+  return remote.readText(sizeof(LVITEMA), kTextRoom);
+}
+
+std::vector<std::vector<std::string>> listRows(HWND listView, int columns) {
+  std::vector<std::vector<std::string>> rows;
+  for (int r = 0, n = listRowCount(listView); r < n; ++r) {
+    rows.emplace_back();
+    for (int c = 0; c < columns; ++c) rows.back().push_back(listCell(listView, r, c));
+  }
+  return rows;
+}
+
+std::vector<std::string> listHeaders(HWND listView) {
+  HWND header = reinterpret_cast<HWND>(SendMessageA(listView, LVM_GETHEADER, 0, 0));
+  int count = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+  std::vector<std::string> headers;
+  RemoteBuffer remote(listView, sizeof(HDITEMA) + kTextRoom);
+  for (int i = 0; i < count; ++i) {
+    HDITEMA item{};
+    item.mask = HDI_TEXT;
+    item.pszText = remote.at(sizeof(HDITEMA));
+    item.cchTextMax = kTextRoom;
+    remote.write(0, item);
+    remote.write(sizeof(HDITEMA), '\0');
+    SendMessageA(header, HDM_GETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.at(0)));
+    headers.push_back(remote.readText(sizeof(HDITEMA), kTextRoom));
+  }
+  return headers;
+}
+
+void selectListRow(HWND listView, int row) {
+  RemoteBuffer remote(listView, sizeof(LVITEMA));
+  LVITEMA item{};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  item.state = LVIS_SELECTED | LVIS_FOCUSED;
+  remote.write(0, item);
+  SendMessageA(listView, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(remote.at(0)));
+}
+
+int selectedListRow(HWND listView) {
+  return static_cast<int>(SendMessageA(listView, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+void doubleClickListRow(HWND listView, int row) {
+  POINT p = rowPoint(listView, row);
+  LPARAM at = MAKELPARAM(p.x, p.y);
+  PostMessageA(listView, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  PostMessageA(listView, WM_LBUTTONUP, 0, at);
+  PostMessageA(listView, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  PostMessageA(listView, WM_LBUTTONUP, 0, at);
+}
+
+void rightClickListRow(HWND listView, int row) {
+  POINT p = rowPoint(listView, row);
+  LPARAM at = MAKELPARAM(p.x, p.y);
+  PostMessageA(listView, WM_RBUTTONDOWN, MK_RBUTTON, at);
+  PostMessageA(listView, WM_RBUTTONUP, 0, at);
+}
+
+HWND findPopupMenu(DWORD processId) {
+  for (HWND w : topWindows(processId))
+    if (className(w) == "#32768" && IsWindowVisible(w)) return w;
+  return nullptr;
+}
+
+void typeIntoMenu(HWND menu, char key) {
+  PostMessageA(menu, WM_KEYDOWN, static_cast<WPARAM>(key), 0);
+  PostMessageA(menu, WM_CHAR, static_cast<WPARAM>(key), 0);
+  PostMessageA(menu, WM_KEYUP, static_cast<WPARAM>(key), 0);
+}
+
+void chooseMenuItem(HWND menu, int index) {
+  for (int i = 0; i <= index; ++i) {
+    PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(menu, WM_KEYUP, VK_DOWN, 0);
+  }
+  PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageA(menu, WM_KEYUP, VK_RETURN, 0);
+}
+
+void closePopupMenu(HWND menu) {
+  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  PostMessageA(menu, WM_KEYUP, VK_ESCAPE, 0);
+}
+
+namespace {
+
+// The file name field of an open-file dialog: an edit of its own, or the
+// one inside the file name combo box.
+HWND fileNameField(HWND dialog) {
+  if (HWND field = GetDlgItem(dialog, 0x480)) return field;
+  if (HWND field = FindWindowExA(GetDlgItem(dialog, 0x47C), nullptr, "Edit", nullptr)) return field;
+  for (HWND child : children(dialog))
+    if (_stricmp(className(child).c_str(), "Edit") == 0 && IsWindowVisible(child)) return child;
+  return nullptr;
+}
+
+}  // namespace
+
+void chooseFile(HWND dialog, const std::string& path) {
+  HWND field = nullptr;
+  if (!waitUntil([&] { return (field = fileNameField(dialog)) != nullptr; }, 5s)) {
+    std::string seen;
+    for (HWND child : children(dialog)) seen += " " + className(child) + "#" + std::to_string(GetDlgCtrlID(child));
+    throw std::runtime_error("the file dialog has no file name field:" + seen);
+  }
+  SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
+bool trayHasIcon(HWND owner, UINT id) {
+  NOTIFYICONDATAA record{};
+  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  record.hWnd = owner;
+  record.uID = id;
+  return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
+}
+
+std::vector<std::string> trayTips() {
+  std::vector<std::string> tips;
+  struct Found {
+    std::vector<HWND> windows;
+  } found;
+  EnumWindows(
+      [](HWND w, LPARAM param) -> BOOL {
+        if (_stricmp(className(w).c_str(), TOOLTIPS_CLASSA) == 0)
+          reinterpret_cast<Found*>(param)->windows.push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  for (HWND tooltip : found.windows) {
+    int count = static_cast<int>(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0));
+    RemoteBuffer remote(tooltip, sizeof(TTTOOLINFOW) + kTextRoom * sizeof(wchar_t));
+    for (int i = 0; i < count; ++i) {
+      TTTOOLINFOW info{};
+      info.cbSize = sizeof info;
+      info.lpszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(TTTOOLINFOW)));
+      remote.write(0, info);
+      remote.write(sizeof(TTTOOLINFOW), L'\0');
+      SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.at(0)));
+      std::wstring wide = remote.readWide(sizeof(TTTOOLINFOW), kTextRoom);
+      if (wide.empty()) continue;
+      int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+      std::string text(static_cast<std::size_t>(n), '\0');
+      WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
+      tips.push_back(text);
+    }
+  }
+  return tips;
 }
 
 void postTrayNotification(HWND window, UINT mouseMessage, UINT callbackMessage) {
@@ -373,9 +573,27 @@ void MessageBoxView::press(const std::string& button) const {
   throw std::runtime_error("the message box has no button " + button);
 }
 
+namespace {
+
+// A message box is a dialog of static texts and buttons only.
+bool isMessageBox(HWND window) {
+  if (className(window) != "#32770" || !IsWindowVisible(window)) return false;
+  bool hasButton = false;
+  for (HWND child : children(window)) {
+    std::string cls = className(child);
+    if (_stricmp(cls.c_str(), "Button") == 0)
+      hasButton = true;
+    else if (_stricmp(cls.c_str(), "Static") != 0)
+      return false;
+  }
+  return hasButton;
+}
+
+}  // namespace
+
 std::optional<MessageBoxView> findMessageBox(DWORD processId) {
   for (HWND w : topWindows(processId))
-    if (className(w) == "#32770" && IsWindowVisible(w)) return readMessageBox(w);
+    if (isMessageBox(w)) return readMessageBox(w);
   return std::nullopt;
 }
 

@@ -96,9 +96,34 @@ HWND controlByCaption(HWND parent, const std::string& caption);
 // Clicks a button without waiting for what the click opens.
 void click(HWND button);
 
-// List-view cells, read from another process.
+// List views of another process.
 int listRowCount(HWND listView);
 std::string listCell(HWND listView, int row, int column);
+std::vector<std::vector<std::string>> listRows(HWND listView, int columns);
+std::vector<std::string> listHeaders(HWND listView);
+void selectListRow(HWND listView, int row);
+int selectedListRow(HWND listView);
+// Mouse clicks on a row, as the user makes them (posted).
+void doubleClickListRow(HWND listView, int row);
+void rightClickListRow(HWND listView, int row);
+
+// The open pop-up menu of a process (nullptr when none is open), and a key
+// typed into it ('R' picks "&Refresh").
+HWND findPopupMenu(DWORD processId);
+void typeIntoMenu(HWND menu, char key);
+// Picks the menu's item at `index` (from 0) with the arrow keys and Enter.
+void chooseMenuItem(HWND menu, int index);
+void closePopupMenu(HWND menu);
+
+// Fills in the file name of an open-file dialog and presses Open.
+void chooseFile(HWND dialog, const std::string& path);
+
+// The tips of the tray's icons, as the tray shows them (Wine's tray keeps
+// the tip of an icon that has gone, so this does not tell which are there).
+std::vector<std::string> trayTips();
+// True when the tray holds an icon of this window and id: the tray accepts
+// an empty change only for an icon it has.
+bool trayHasIcon(HWND owner, UINT id = 1);
 
 // The shell's notification of a mouse event over the tray icon (id 1).
 void postTrayNotification(HWND window, UINT mouseMessage, UINT callbackMessage = WM_MOUSEMOVE);
