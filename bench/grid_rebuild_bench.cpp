@@ -2,11 +2,10 @@
 // services), against the floor of one process snapshot plus one service
 // listing. The rebuild runs in a real utility: the "&Refresh" command is
 // sent to it, and a sent message returns only when its handler has ended.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <vector>
+
+#include "measure.h"
 
 #include "app/resource.h"
 #include "base/process_list.h"
@@ -15,18 +14,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double milliseconds(const std::function<void()>& work) {
-  auto start = Clock::now();
-  work();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 }  // namespace
 
@@ -48,13 +35,13 @@ int main() {
   constexpr int kRounds = 9;
   std::vector<double> floor, rebuild;
   for (int i = 0; i < kRounds; ++i) {
-    floor.push_back(milliseconds([&] {
+    floor.push_back(bench::milliseconds([&] {
       base::forEachProcess([](const PROCESSENTRY32&) { return true; });
       engine::listServices(services, error);
     }));
-    rebuild.push_back(milliseconds([&] { SendMessageA(utility.main, WM_COMMAND, IDM_REFRESHTASKLIST, 0); }));
+    rebuild.push_back(bench::milliseconds([&] { SendMessageA(utility.main, WM_COMMAND, IDM_REFRESHTASKLIST, 0); }));
   }
-  const double f = median(floor), r = median(rebuild);
+  const double f = bench::median(floor), r = bench::median(rebuild);
   std::printf("median of %d rounds, %d grid rows\n", kRounds, e2e::listRowCount(utility.grid()));
   std::printf("  snapshot + service listing (floor) %8.1f ms    1.0x\n", f);
   std::printf("  grid rebuild, 35 items             %8.1f ms %6.1fx   (target: within 500 ms)\n", r, r / f);

@@ -2,11 +2,10 @@
 // way to see the processes at all (one toolhelp snapshot, walked). All three
 // are measured in this run, interleaved, so that the ratios hold on a noisy
 // machine.
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <functional>
 #include <vector>
+
+#include "measure.h"
 
 #include "base/process_list.h"
 #include "engine/list_services_api.h"
@@ -14,18 +13,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double milliseconds(const std::function<void()>& work) {
-  auto start = Clock::now();
-  work();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 void snapshot() {
   base::forEachProcess([](const PROCESSENTRY32&) { return true; });
@@ -44,14 +31,14 @@ int main() {
   engine::listServices(list, error);
 
   for (int i = 0; i < kRounds; ++i) {
-    floor.push_back(milliseconds(snapshot));
-    wmi.push_back(milliseconds([] { engine::IsProcessRunning("nothing.exe"); }));
-    services.push_back(milliseconds([&] { engine::listServices(list, error); }));
+    floor.push_back(bench::milliseconds(snapshot));
+    wmi.push_back(bench::milliseconds([] { engine::IsProcessRunning("nothing.exe"); }));
+    services.push_back(bench::milliseconds([&] { engine::listServices(list, error); }));
   }
-  const double f = median(floor);
+  const double f = bench::median(floor);
   std::printf("median of %d rounds, %zu services listed\n", kRounds, list.size());
   std::printf("  toolhelp snapshot (floor) %8.3f ms   1.0x\n", f);
-  std::printf("  IsProcessRunning          %8.3f ms %6.1fx\n", median(wmi), median(wmi) / f);
-  std::printf("  listServices              %8.3f ms %6.1fx\n", median(services), median(services) / f);
+  std::printf("  IsProcessRunning          %8.3f ms %6.1fx\n", bench::median(wmi), bench::median(wmi) / f);
+  std::printf("  listServices              %8.3f ms %6.1fx\n", bench::median(services), bench::median(services) / f);
   return 0;
 }
