@@ -12,11 +12,6 @@
 #include "e2e/utility.h"
 #include "engine/list_services_api.h"
 
-namespace {
-
-
-}  // namespace
-
 int main() {
   std::vector<engine::ServiceEntry> services;
   DWORD error = 0;

@@ -13,7 +13,6 @@
 
 namespace {
 
-
 void snapshot() {
   base::forEachProcess([](const PROCESSENTRY32&) { return true; });
 }
