@@ -1,0 +1,92 @@
+#include "settings/settings_file.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include "base/text.h"
+#include "items/line_reader.h"
+
+namespace settings {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using unique_file = std::unique_ptr<std::FILE, FileCloser>;
+
+[[noreturn]] void fail(const std::string& file) {
+  throw std::system_error(errno ? errno : EIO, std::generic_category(), file);
+}
+
+unique_file openOrThrow(const std::string& file, const char* mode) {
+  errno = 0;
+  unique_file f(std::fopen(file.c_str(), mode));
+  if (!f) fail(file);
+  return f;
+}
+
+std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  for (std::size_t at; (at = text.find(from, start)) != std::string_view::npos; start = at + from.size())
+    out.append(text.substr(start, at - start)).append(to);
+  out.append(text.substr(start));
+  return out;
+}
+
+}  // namespace
+
+std::string Slot::asText() const {
+  if (auto* n = std::get_if<long>(&value_)) return std::to_string(*n);
+  if (auto* t = std::get_if<std::string>(&value_)) return *t;
+  return {};
+}
+
+std::optional<long> Slot::asNumber() const {
+  if (auto* n = std::get_if<long>(&value_)) return *n;
+  if (auto* t = std::get_if<std::string>(&value_)) {
+    if (!base::isNumber(*t)) return std::nullopt;
+    return std::lround(base::leadingNumber(*t));
+  }
+  return 0;
+}
+
+std::string Slot::fileLine() const {
+  if (auto* n = std::get_if<long>(&value_)) {
+    // A text printer writes a blank where a positive number's sign would
+    // stand, and one blank after every number.
+    return (*n < 0 ? "" : " ") + std::to_string(*n) + " ";
+  }
+  return asText();
+}
+
+void readSettings(const std::string& file, SettingsTable& table) {
+  for (auto& slot : table) slot = Slot();
+  auto f = openOrThrow(file, "rb");
+  items::LineReader reader(f.get());
+  std::string line;
+  for (std::size_t i = 0; i < kSlotCount && reader.next(line); ++i) table[i] = Slot::text(line);
+}
+
+void writeSettings(const std::string& file, const SettingsTable& table) {
+  auto f = openOrThrow(file, "wb");
+  std::string bytes;
+  for (const auto& slot : table) bytes.append(slot.fileLine()).append("\r\n");
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() || std::fflush(f.get()) != 0) fail(file);
+}
+
+void createSettingsFile(const std::string& file) {
+  auto f = openOrThrow(file, "wb");
+  errno = 0;
+  if (std::fwrite(" \r\n", 1, 3, f.get()) != 3 || std::fflush(f.get()) != 0) fail(file);
+}
+
+std::string encodeBody(std::string_view body) { return replaceAll(body, "\r\n", "%20"); }
+std::string decodeBody(std::string_view stored) { return replaceAll(stored, "%20", "\r\n"); }
+
+}  // namespace settings
