@@ -1,7 +1,6 @@
 #include "app/form1.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <windowsx.h>
 
 #include <cmath>
@@ -13,6 +12,7 @@
 #include "app/resource.h"
 #include "app/titles.h"
 #include "app/tray_tip.h"
+#include "base/file_dialog.h"
 #include "base/files.h"
 #include "base/message_box.h"
 #include "base/text.h"
@@ -23,6 +23,8 @@
 #include "engine/wmi_find_process.h"
 #include "items/frm_services.h"
 #include "items/item_store.h"
+#include "settings/action_panel.h"
+#include "settings/emailsettings.h"
 
 namespace app {
 namespace {
@@ -152,6 +154,15 @@ LRESULT Form1::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (header->idFrom == IDC_MSFLEXGRID1 && header->code == NM_RCLICK) MSFlexGrid1_MouseDown();
       return 0;
     }
+    case WM_CTLCOLORSTATIC:
+      if (reinterpret_cast<HWND>(lParam) == GetDlgItem(hwnd_, IDC_LBLVIEWLOG)) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, GetSysColor(COLOR_ACTIVECAPTION));
+        SetBkMode(dc, TRANSPARENT);
+        SelectObject(dc, linkFont_.get());
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+      }
+      break;
     case WM_DRAWITEM:
       onDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
       return TRUE;
@@ -200,6 +211,10 @@ void Form1::onCommand(int id) {
     case IDM_REFRESHTASKLIST: refreshTasklist_Click(); break;
     case IDM_CONFIGURE: mconfigure_Click(); break;
     case IDM_SHUTDOWN: mShutdown_Click(); break;
+    case IDC_CMDEXIT: cmdExit_Click(); break;
+    case IDC_CMDBROWSEWAVFILE: cmdbrowseWavFile_Click(); break;
+    case IDC_LBLVIEWLOG: lblviewlog_Click(); break;
+    case IDC_CMDEMAILSETTINGS: cmdEmailsettings_Click(); break;
     default: break;  // Enter and Esc in a field do nothing
   }
 }
@@ -238,7 +253,16 @@ void Form1::Form_Load() {
   MSFlexGrid1 = items::Grid(GetDlgItem(hwnd_, IDC_MSFLEXGRID1));
   MSFlexGrid1.setUp({"", "", "", ""});
   icon_ = reinterpret_cast<HICON>(GetClassLongPtrA(hwnd_, GCLP_HICONSM));
+  // The action panel as designed: restart checked, the numeric fields
+  // filtered, the sound note, and "View Log" underlined like a link.
   CheckDlgButton(hwnd_, IDC_CHKRESTART, BST_CHECKED);
+  settings::applyNumericKeyFilter(GetDlgItem(hwnd_, IDC_TXTRESTARTSECS));
+  settings::applyNumericKeyFilter(GetDlgItem(hwnd_, IDC_TEXTREPEATEMAILSMINS));
+  settings::applySoundNote(GetDlgItem(hwnd_, IDC_CHKPLAYWAVFILE));
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(hwnd_, WM_GETFONT, 0, 0)), sizeof font, &font);
+  font.lfUnderline = TRUE;
+  linkFont_.reset(CreateFontIndirectA(&font));
 
   // 1. The grid is filled a tenth of a second after the window is on screen.
   enableTimer(kLprocessListTimer, kLprocessListInterval);
@@ -248,6 +272,8 @@ void Form1::Form_Load() {
   MSFlexGrid1.setColumnWidthsTwips({1, static_cast<int>(std::lround(usable * 0.4)),
                                     static_cast<int>(std::lround(usable * 0.4)),
                                     static_cast<int>(std::lround(usable * 0.2))});
+  // 4. The settings file into the action panel.
+  loadSettings();
   // 5. The tray icon.
   addicontotaskbar();
   // 6. "minimize" as the whole argument text, in any letter case, starts hidden.
@@ -321,28 +347,16 @@ void Form1::cmdAddnew_Click() {
   HWND button = GetDlgItem(hwnd_, IDC_CMDADDNEW);
   EnableWindow(button, FALSE);
   try {
-    std::string path(10000, '\0');
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = hwnd_;
-    dialog.lpstrTitle = "Choose .exe file you would like to monitor";
-    dialog.lpstrFilter = "Executable Files (*.exe)\0*.exe\0";
-    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;  // 528388
-    dialog.lpstrFile = path.data();
-    dialog.nMaxFile = static_cast<DWORD>(path.size());
-    if (GetOpenFileNameA(&dialog)) {
-      path.resize(std::strlen(path.c_str()));
-      if (path.size() > 1) {
-        const std::string name = path.substr(dialog.nFileOffset);
-        if (checkforduplicateProcess(name)) {
-          base::showNotice(hwnd_, kDuplicateProcessMessage);
-        } else {
-          items::appendItem(items::itemFilePath(folder_), name, path);
-          enableTimer(kLprocessListTimer, kLprocessListInterval);
-        }
+    const std::string path =
+        base::chooseFile(hwnd_, "Choose .exe file you would like to monitor", "Executable Files (*.exe)|*.exe");
+    if (path.size() > 1) {
+      const std::string name = path.substr(path.find_last_of('\\') + 1);
+      if (checkforduplicateProcess(name)) {
+        base::showNotice(hwnd_, kDuplicateProcessMessage);
+      } else {
+        items::appendItem(items::itemFilePath(folder_), name, path);
+        enableTimer(kLprocessListTimer, kLprocessListInterval);
       }
-    } else if (DWORD error = CommDlgExtendedError()) {
-      throw std::runtime_error("the file dialog failed with code " + std::to_string(error));
     }
   } catch (const std::exception& e) {
     EnableWindow(button, TRUE);
@@ -438,5 +452,95 @@ void Form1::mShutdown_Click() {
   deleteiconfromtaskbar();
   ExitProcess(0);  // at once: no close handling, nothing saved
 }
+
+// ---- Settings and the action panel ------------------------------------------
+
+namespace {
+
+struct PanelControl {
+  int id;
+  bool checkBox;
+};
+// Slots 0 to 8, in order.
+constexpr PanelControl kPanel[] = {
+    {IDC_CHKRESTART, true},        {IDC_TXTRESTARTSECS, false}, {IDC_CHKLOG, true},
+    {IDC_CHKSENDEMAIL, true},      {IDC_TXTEMAILADDRESSES, false}, {IDC_CHKSENDEMAILEVERY, true},
+    {IDC_TEXTREPEATEMAILSMINS, false}, {IDC_CHKPLAYWAVFILE, true}, {IDC_TXTFILETOPLAY, false}};
+
+std::string settingsPath(const std::string& folder) { return folder + "\\" + std::string(settings::kFileName); }
+
+}  // namespace
+
+void Form1::loadSettings() {
+  const std::string file = settingsPath(folder_);
+  try {
+    if (!base::fileExists(file)) {
+      settings::createSettingsFile(file);
+    } else {
+      base::WaitCursor hourglass;
+      settings::readSettings(file, settingsSlots);
+    }
+  } catch (const std::exception& e) {
+    // The panel keeps its designed values and the table stays empty.
+    SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    base::showError(hwnd_, describe(e));
+    return;
+  }
+  // Each control by itself: a value it refuses leaves it as it is.
+  for (std::size_t slot = 0; slot < std::size(kPanel); ++slot) {
+    const auto& control = kPanel[slot];
+    if (control.checkBox) {
+      auto value = settingsSlots[slot].asNumber();
+      if (value && *value >= 0 && *value <= 2)
+        CheckDlgButton(hwnd_, control.id, *value == 2 ? BST_INDETERMINATE : static_cast<UINT>(*value));
+    } else {
+      SetDlgItemTextA(hwnd_, control.id, settingsSlots[slot].asText().c_str());
+    }
+  }
+  SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void Form1::cmdExit_Click() {
+  for (std::size_t slot = 0; slot < std::size(kPanel); ++slot) {
+    const auto& control = kPanel[slot];
+    settingsSlots[slot] = control.checkBox
+                              ? settings::Slot::number(IsDlgButtonChecked(hwnd_, control.id) == BST_CHECKED ? 1 : 0)
+                              : settings::Slot::text(settings::controlText(GetDlgItem(hwnd_, control.id)));
+  }
+  try {
+    settings::writeSettings(settingsPath(folder_), settingsSlots);
+  } catch (const std::exception& e) {
+    base::showError(hwnd_, describe(e));
+    ExitProcess(1);  // at once, as after any failed save from here
+  }
+  ShowWindow(hwnd_, SW_HIDE);  // to the tray, without being minimised
+}
+
+void Form1::cmdbrowseWavFile_Click() {
+  try {
+    const std::string path = base::chooseFile(hwnd_, "Choose a .wav file", "WAV Audio Files (*.wav)|*.wav");
+    if (path.size() > 1) SetDlgItemTextA(hwnd_, IDC_TXTFILETOPLAY, path.c_str());
+  } catch (const std::exception& e) {
+    base::showError(hwnd_, describe(e));
+  }
+}
+
+void Form1::lblviewlog_Click() {
+  // Notepad by its full path, so that a folder with blanks in the command
+  // line cannot start anything else.
+  char notepad[MAX_PATH] = {};
+  DWORD error = 0;
+  if (!SearchPathA(nullptr, "notepad.exe", nullptr, MAX_PATH, notepad, nullptr)) {
+    error = GetLastError();
+  } else {
+    engine::ProgramLaunch launch{notepad, "notepad.exe " + folder_ + "\\log.text", engine::WindowMode::Normal, false};
+    error = engine::startProgram(launch);
+  }
+  if (error)
+    MessageBoxA(hwnd_, ("Unable to display log " + base::describeError(error)).c_str(), "Log",
+                MB_OK | MB_ICONINFORMATION);
+}
+
+void Form1::cmdEmailsettings_Click() { settings::emailsettings::show(hwnd_, folder_, settingsSlots); }
 
 }  // namespace app

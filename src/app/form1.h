@@ -10,6 +10,8 @@
 #include "engine/wmi_find_process.h"
 #include "items/grid.h"
 #include "items/item_file.h"
+#include "base/unique_resource.h"
+#include "settings/settings_file.h"
 
 namespace app {
 
@@ -70,6 +72,12 @@ class Form1 {
   void mconfigure_Click();
   void mShutdown_Click();
 
+  void loadSettings();
+  void cmdExit_Click();
+  void cmdbrowseWavFile_Click();
+  void lblviewlog_Click();
+  void cmdEmailsettings_Click();
+
   void enableTimer(UINT_PTR id, UINT interval);
   void disableTimer(UINT_PTR id);
   void showPopup(int menuId);
@@ -84,6 +92,8 @@ class Form1 {
   items::ItemTable itemSlots;
   items::Grid MSFlexGrid1;
   engine::ProcessFinder processFinder_;  // released before COM is left
+  settings::SettingsTable settingsSlots;
+  base::unique_gdi linkFont_;  // "View Log" drawn as a link
 };
 
 }  // namespace app

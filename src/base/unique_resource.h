@@ -73,7 +73,14 @@ struct hwnd_traits {
   static void close(pointer p) noexcept { DestroyWindow(p); }
 };
 
+struct gdi_traits {
+  using pointer = HGDIOBJ;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer p) noexcept { DeleteObject(p); }
+};
+
 using unique_handle = unique_resource<handle_traits>;
+using unique_gdi = unique_resource<gdi_traits>;
 using unique_file_handle = unique_resource<file_handle_traits>;
 using unique_find = unique_resource<find_traits>;
 using unique_hkey = unique_resource<hkey_traits>;

@@ -26,8 +26,8 @@ Picker openPicker(const Utility& utility) {
   p.window = waitForTopWindow(utility.id(), "#32770", "Services");
   if (!p.window) return p;
   p.grid = GetDlgItem(p.window, IDC_SERVICEGRID);
-  waitUntil([&] { return listRowCount(p.grid) > 1; });
-  p.rows = listRows(p.grid, 3);
+  if (!waitUntil([&] { return listRowCount(p.grid) > 1; }, 30s)) p.window = nullptr;  // the list never came
+  else p.rows = listRows(p.grid, 3);
   return p;
 }
 
@@ -81,6 +81,7 @@ TEST(ServicePicker, AsksForAChoiceAndRefusesAServiceAlreadyMonitored) {
   selectListRow(picker.grid, 0);  // the empty row
   pressOk(picker);
   expectNotice("Please select a service or click cancel to close");
+  ASSERT_GE(rowOf(picker, "Print Spooler"), 0);
   selectListRow(picker.grid, rowOf(picker, "Print Spooler"));
   pressOk(picker);
   expectNotice("The selected service is already being monitored");
@@ -104,6 +105,7 @@ TEST(ServicePicker, AddsTheChosenServiceAndTheMainGridShowsIt) {
   DeleteFileA(app.file("processes.ob").c_str());
   picker = openPicker(utility);
   ASSERT_NE(picker.window, nullptr);
+  ASSERT_GE(rowOf(picker, "Event Log"), 0);
   doubleClickListRow(picker.grid, rowOf(picker, "Event Log"));
   ASSERT_TRUE(waitUntil([&] { return !IsWindow(picker.window); }));
   EXPECT_EQ(app.read("processes.ob"), "Event Log|[Windows Service]\r\n");
@@ -115,6 +117,7 @@ TEST(ServicePicker, CancelAndTheCloseButtonWriteNothing) {
   for (bool viaCloseButton : {false, true}) {
     Picker picker = openPicker(utility);
     ASSERT_NE(picker.window, nullptr);
+    ASSERT_GE(rowOf(picker, "Print Spooler"), 0);
     selectListRow(picker.grid, rowOf(picker, "Print Spooler"));
     if (viaCloseButton)
       PostMessageA(picker.window, WM_SYSCOMMAND, SC_CLOSE, 0);
