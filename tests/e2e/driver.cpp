@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <cwchar>
@@ -130,6 +131,7 @@ double mismatch(const Pixels& screen, HICON icon) {
 
 BoxIcon identifyIcon(HWND iconControl) {
   if (!iconControl || !IsWindowVisible(iconControl)) return BoxIcon::None;
+  if (!SendMessageA(iconControl, STM_GETICON, 0, 0)) return BoxIcon::None;  // shows no icon
   RECT r;
   GetWindowRect(iconControl, &r);
   HDC screen = GetDC(nullptr);
@@ -277,10 +279,15 @@ void Process::kill() {
 }
 
 std::string windowText(HWND window) {
-  int n = GetWindowTextLengthA(window);
-  std::string text(static_cast<std::size_t>(n) + 1, '\0');
-  n = GetWindowTextA(window, text.data(), n + 1);
-  text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  // WM_GETTEXT, not GetWindowText: only the message reads the text of
+  // another process's controls (edit fields included).
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
+  std::string text(length + 1, '\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000,
+                      &copied);
+  text.resize(std::min<std::size_t>(copied, length));
   return text;
 }
 
@@ -331,6 +338,8 @@ void click(HWND button) {
   PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                reinterpret_cast<LPARAM>(button));
 }
+
+void toggle(HWND checkBox) { PostMessageA(checkBox, BM_CLICK, 0, 0); }
 
 int listRowCount(HWND listView) {
   return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));

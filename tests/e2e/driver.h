@@ -95,6 +95,8 @@ HWND controlByCaption(HWND parent, const std::string& caption);
 
 // Clicks a button without waiting for what the click opens.
 void click(HWND button);
+// Clicks a check box as the mouse does, so that it toggles.
+void toggle(HWND checkBox);
 
 // List views of another process.
 int listRowCount(HWND listView);

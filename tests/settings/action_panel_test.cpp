@@ -1,0 +1,170 @@
+// The action panel and the e-mail dialog, worked as a user works them, with
+// settings.ob checked byte for byte.
+#include <gtest/gtest.h>
+
+#include "base/unique_resource.h"
+#include "e2e/utility.h"
+
+namespace {
+
+using namespace e2e;
+using namespace std::chrono_literals;
+
+bool checked(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::string lines(std::initializer_list<const char*> first, int total = 19) {
+  std::string out;
+  int n = 0;
+  for (const char* line : first) out.append(line).append("\r\n"), ++n;
+  for (; n < total; ++n) out += "\r\n";
+  return out;
+}
+
+void typeChars(HWND edit, const std::string& chars) {
+  for (char c : chars) PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 0);
+}
+
+TEST(ActionPanel, ASecondStartKeepsTheDesignedRestartBoxAndSaveWritesNineteenLines) {
+  AppFolder app;
+  app.write("settings.ob", " \r\n");  // as the first start left it
+  Utility utility(app);
+  EXPECT_TRUE(checked(utility.control(IDC_CHKRESTART))) << "a blank is no number: the box keeps its design";
+  EXPECT_FALSE(checked(utility.control(IDC_CHKLOG)));
+  EXPECT_EQ(windowText(utility.control(IDC_TXTRESTARTSECS)), "");
+
+  SendMessageA(utility.control(IDC_TXTRESTARTSECS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("100"));
+  SendMessageA(utility.control(IDC_CHKSENDEMAIL), BM_SETCHECK, BST_CHECKED, 0);
+  click(utility.control(IDC_CMDEXIT));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(utility.main); }));
+  EXPECT_FALSE(IsIconic(utility.main)) << "hidden without being minimised";
+  EXPECT_EQ(app.read("settings.ob"), lines({" 1 ", "100", " 0 ", " 1 ", "", " 0 ", "", " 0 ", ""}));
+}
+
+TEST(ActionPanel, LoadsEachControlByItselfAndCarriesTheLastLinesThrough) {
+  AppFolder app;
+  app.write("settings.ob", lines({"1", "5", "x", " 1 ", "a@b.c;d@e.f", "0", "7", " 0 ", "C:\\ding.wav", "", "", "",
+                                  "", "", "", "", "", "line 18", "line 19"}) + "line 20\r\n");
+  Utility utility(app);
+  EXPECT_TRUE(checked(utility.control(IDC_CHKRESTART)));
+  EXPECT_FALSE(checked(utility.control(IDC_CHKLOG))) << "\"x\" is refused: the box stays as designed";
+  EXPECT_TRUE(checked(utility.control(IDC_CHKSENDEMAIL)));
+  EXPECT_FALSE(checked(utility.control(IDC_CHKSENDEMAILEVERY)));
+  EXPECT_EQ(windowText(utility.control(IDC_TXTEMAILADDRESSES)), "a@b.c;d@e.f");
+  EXPECT_EQ(windowText(utility.control(IDC_TXTFILETOPLAY)), "C:\\ding.wav");
+
+  click(utility.control(IDC_CMDEXIT));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindowVisible(utility.main); }));
+  EXPECT_EQ(app.read("settings.ob"),
+            lines({" 1 ", "5", " 0 ", " 1 ", "a@b.c;d@e.f", " 0 ", "7", " 0 ", "C:\\ding.wav", "", "", "", "", "",
+                   "", "", "", "line 18", "line 19"}))
+        << "line 20 is gone; 18 and 19 stay";
+}
+
+TEST(ActionPanel, NumericFieldsTakeDigitsFullStopsAndBackspaceOnly) {
+  AppFolder app;
+  Utility utility(app);
+  for (int id : {IDC_TXTRESTARTSECS, IDC_TEXTREPEATEMAILSMINS}) {
+    HWND field = utility.control(id);
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    typeChars(field, "1a 2.\x16" "3x\b");
+    pumpFor(300ms);
+    EXPECT_EQ(windowText(field), "12.") << id;
+    // The context menu's Paste is not filtered.
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+    SendMessageA(field, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("ab"));
+    EXPECT_EQ(windowText(field), "ab");
+  }
+}
+
+TEST(ActionPanel, TheSoundNoteShowsOnceAndLeavesTheBoxChecked) {
+  AppFolder app;
+  Utility utility(app);
+  HWND box = utility.control(IDC_CHKPLAYWAVFILE);
+  ASSERT_FALSE(checked(box));
+  PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  auto note = waitForMessageBox(utility.id());
+  ASSERT_TRUE(note);
+  EXPECT_EQ(note->text, "Note: Sound will not play when monitoring services. ");
+  EXPECT_EQ(note->icon, BoxIcon::Information);
+  note->press("OK");
+  ASSERT_TRUE(waitUntil([&] { return checked(box); }));
+  pumpFor(300ms);
+  EXPECT_TRUE(checked(box)) << "the press that opened the note does not toggle it again";
+
+  PostMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  PostMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_TRUE(waitUntil([&] { return !checked(box); }));
+  EXPECT_FALSE(findMessageBox(utility.id()));
+}
+
+TEST(ActionPanel, ASaveThatCannotWriteSaysWhyAndEndsTheProgram) {
+  AppFolder app;
+  Utility utility(app);
+  // Held open without sharing: the utility cannot rewrite it.
+  base::unique_file_handle held(CreateFileA(app.file("settings.ob").c_str(), GENERIC_READ, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  click(utility.control(IDC_CMDEXIT));
+  auto box = waitForMessageBox(utility.id());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text.rfind("Error: ", 0), 0u) << box->text;
+  EXPECT_GT(box->text.size(), 7u);
+  EXPECT_EQ(box->icon, BoxIcon::None);
+  box->press("OK");
+  EXPECT_TRUE(utility.process.waitForExit());
+}
+
+HWND openEmailSettings(const Utility& utility) {
+  click(utility.control(IDC_CMDEMAILSETTINGS));
+  return waitForTopWindow(utility.id(), "#32770", "Email Settings");
+}
+
+TEST(EmailSettings, ShowsTheStoredValuesAndCancelLeavesTheFileAsItWas) {
+  AppFolder app;
+  const std::string stored = lines({" 1 ", "100", " 0 ", " 0 ", "x@y.z", " 0 ", "30", " 0 ", "", "me@here", "smtp.here",
+                                    "25", " 1 ", "user", "secret", "Stopped: %process%", "a%20b"});
+  app.write("settings.ob", stored);
+  Utility utility(app);
+  HWND dialog = openEmailSettings(utility);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_TXTFROMADDRESS)), "me@here");
+  EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_TXTMESSAGE)), "a\r\nb");
+  EXPECT_TRUE(checked(GetDlgItem(dialog, IDC_CHKUSEAUTHENTICATION)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_TXTUSERNAME)));
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_TXTPASSWORD)));
+
+  for (int id : {IDC_TXTFROMADDRESS, IDC_TXTSMTPADDRESS, IDC_TXTSERVERPORT, IDC_TXTUSERNAME, IDC_TXTPASSWORD,
+                 IDC_TXTSUBJECT, IDC_TXTMESSAGE})
+    SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("9"));
+  toggle(GetDlgItem(dialog, IDC_CHKUSEAUTHENTICATION));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDC_TXTUSERNAME)); }));
+  EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_TXTUSERNAME)), "9") << "disabled fields keep their text";
+  click(GetDlgItem(dialog, IDC_CANCELBUTTON));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
+  EXPECT_EQ(app.read("settings.ob"), stored);
+}
+
+TEST(EmailSettings, SavingWritesThePanelsLastSavedValuesNotItsEdits) {
+  AppFolder app;
+  app.write("settings.ob", lines({" 0 ", "100"}));
+  Utility utility(app);
+  // Edited on the panel, not saved.
+  SendMessageA(utility.control(IDC_CHKRESTART), BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageA(utility.control(IDC_TXTRESTARTSECS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("555"));
+
+  HWND dialog = openEmailSettings(utility);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_TXTUSERNAME))) << "slot 12 empty: unchecked, disabled";
+  SendMessageA(GetDlgItem(dialog, IDC_TXTSMTPADDRESS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("mail.example"));
+  SendMessageA(GetDlgItem(dialog, IDC_TXTMESSAGE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("line 1\r\nline 2"));
+  typeChars(GetDlgItem(dialog, IDC_TXTSERVERPORT), "2a5");
+  pumpFor(200ms);
+  click(GetDlgItem(dialog, IDC_OKBUTTON));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
+  EXPECT_EQ(app.read("settings.ob"),
+            lines({" 0 ", "100", "", "", "", "", "", "", "", "", "mail.example", "25", " 0 ", "", "", "",
+                   "line 1%20line 2"}));
+}
+
+}  // namespace
