@@ -86,6 +86,23 @@ ensure_display() {
   return 1
 }
 
+# Builds the fuzz target natively with clang's libFuzzer and runs it for a
+# bounded time (FUZZ_SECONDS, 20 by default) from the committed seeds.
+run_fuzz() {
+  local out="$BUILD/fuzz" src="$ROOT/src"
+  mkdir -p "$out/corpus"
+  clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -I"$src" \
+    "$ROOT/tests/fuzz/readers_fuzz.cpp" "$src/base/text.cpp" "$src/items/line_reader.cpp" \
+    "$src/items/item_file.cpp" "$src/settings/settings_file.cpp" -o "$out/readers_fuzz"
+  cp -n "$ROOT"/tests/fuzz/seeds/* "$out/corpus/" 2>/dev/null || true
+  "$out/readers_fuzz" "$out/corpus" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=65536 \
+    -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 2>"$out/fuzz.log" || {
+    tail -40 "$out/fuzz.log" >&2
+    return 1
+  }
+  say "fuzzing: $(grep -E '^stat::number_of_executed_units' "$out/fuzz.log")"
+}
+
 # Ends Wine's processes of our prefix and our Xvfb.
 cleanup_env() {
   [ -n "${WINEPREFIX:-}" ] && wineserver -k >/dev/null 2>&1
