@@ -1,20 +1,29 @@
 // Sets the utility up for a screenshot and holds it there for a few seconds:
 // "main" shows the main window with the example items, "picker" the service
-// picker over it. Prints "ready" when the scene stands.
+// picker over it, "email" the e-mail settings dialog. Prints "ready" when
+// the scene stands.
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "e2e/utility.h"
 
 int main(int argc, char** argv) {
   using namespace e2e;
-  const bool picker = argc > 1 && std::strcmp(argv[1], "picker") == 0;
+  const std::string scene = argc > 1 ? argv[1] : "main";
   AppFolder app;
+  app.write("settings.ob",
+            " 1 \r\n100\r\n 1 \r\n 1 \r\nadmin@example.com;ops@example.com\r\n 0 \r\n30\r\n 0 \r\n"
+            "c:\\windows\\media\\ding.wav\r\nmonitor@example.com\r\nsmtp.example.com\r\n25\r\n 1 \r\n"
+            "monitor\r\nsecret\r\n%process% stopped\r\n%process% stopped at %time%.%20Brennix Monitor\r\n");
   app.write("processes.ob", std::string(kExampleItems) + "BrennixConfig.exe|C:\\Brennix\\BrennixConfig.exe\r\n");
   Utility utility(app);
   waitUntil([&] { return listRowCount(utility.grid()) >= 6; });
   SetForegroundWindow(utility.main);
-  if (picker) {
+  if (scene == "email") {
+    click(utility.control(IDC_CMDEMAILSETTINGS));
+    waitForTopWindow(utility.id(), "#32770", "Email Settings");
+  }
+  if (scene == "picker") {
     click(utility.control(IDC_CMDADDSERVICE));
     HWND dialog = waitForTopWindow(utility.id(), "#32770", "Services");
     waitUntil([&] { return dialog && listRowCount(GetDlgItem(dialog, IDC_SERVICEGRID)) > 1; });
