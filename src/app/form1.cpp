@@ -147,7 +147,7 @@ LRESULT Form1::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam == kMinimizeTimer) minimizetimer_Timer();
       return 0;
     case WM_COMMAND:
-      onCommand(LOWORD(wParam));
+      onCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
@@ -203,8 +203,17 @@ LRESULT Form1::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefDlgProcA(hwnd_, message, wParam, lParam);
 }
 
-void Form1::onCommand(int id) {
+void Form1::onCommand(int id, int code) {
   switch (id) {
+    case IDC_CHKRESTART:
+    case IDC_CHKLOG:
+    case IDC_CHKSENDEMAIL:
+    case IDC_CHKSENDEMAILEVERY:
+    case IDC_CHKPLAYWAVFILE:
+      // A click unchecks a checked box and checks any other, greyed included.
+      if (code == BN_CLICKED)
+        CheckDlgButton(hwnd_, id, IsDlgButtonChecked(hwnd_, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+      break;
     case IDC_CMDADDNEW: cmdAddnew_Click(); break;
     case IDC_CMDADDSERVICE: cmdAddService_Click(); break;
     case IDC_CMDDELETE: cmdDelete_Click(); break;

@@ -49,7 +49,7 @@ class Form1 {
  private:
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void onCommand(int id);
+  void onCommand(int id, int code);
   void onDrawItem(const DRAWITEMSTRUCT& item);
   bool isTrayNotification(WPARAM wParam, LPARAM lParam) const;
 

@@ -2,6 +2,7 @@
 // settings.ob checked byte for byte.
 #include <gtest/gtest.h>
 
+#include "base/process_list.h"
 #include "base/unique_resource.h"
 #include "e2e/utility.h"
 
@@ -42,13 +43,13 @@ TEST(ActionPanel, ASecondStartKeepsTheDesignedRestartBoxAndSaveWritesNineteenLin
 
 TEST(ActionPanel, LoadsEachControlByItselfAndCarriesTheLastLinesThrough) {
   AppFolder app;
-  app.write("settings.ob", lines({"1", "5", "x", " 1 ", "a@b.c;d@e.f", "0", "7", " 0 ", "C:\\ding.wav", "", "", "",
+  app.write("settings.ob", lines({"1", "5", "x", " 1 ", "a@b.c;d@e.f", " 2 ", "7", " 0 ", "C:\\ding.wav", "", "", "",
                                   "", "", "", "", "", "line 18", "line 19"}) + "line 20\r\n");
   Utility utility(app);
   EXPECT_TRUE(checked(utility.control(IDC_CHKRESTART)));
   EXPECT_FALSE(checked(utility.control(IDC_CHKLOG))) << "\"x\" is refused: the box stays as designed";
   EXPECT_TRUE(checked(utility.control(IDC_CHKSENDEMAIL)));
-  EXPECT_FALSE(checked(utility.control(IDC_CHKSENDEMAILEVERY)));
+  EXPECT_EQ(SendMessageA(utility.control(IDC_CHKSENDEMAILEVERY), BM_GETCHECK, 0, 0), BST_INDETERMINATE);
   EXPECT_EQ(windowText(utility.control(IDC_TXTEMAILADDRESSES)), "a@b.c;d@e.f");
   EXPECT_EQ(windowText(utility.control(IDC_TXTFILETOPLAY)), "C:\\ding.wav");
 
@@ -57,7 +58,20 @@ TEST(ActionPanel, LoadsEachControlByItselfAndCarriesTheLastLinesThrough) {
   EXPECT_EQ(app.read("settings.ob"),
             lines({" 1 ", "5", " 0 ", " 1 ", "a@b.c;d@e.f", " 0 ", "7", " 0 ", "C:\\ding.wav", "", "", "", "", "",
                    "", "", "", "line 18", "line 19"}))
-        << "line 20 is gone; 18 and 19 stay";
+        << "line 20 is gone; 18 and 19 stay; a greyed box is saved as 0";
+}
+
+TEST(ActionPanel, ClicksCheckAndUncheckTheBoxes) {
+  AppFolder app;
+  app.write("settings.ob", lines({" 1 ", "", " 2 "}));
+  Utility utility(app);
+  HWND restart = utility.control(IDC_CHKRESTART), log = utility.control(IDC_CHKLOG);
+  ASSERT_EQ(SendMessageA(log, BM_GETCHECK, 0, 0), BST_INDETERMINATE);
+  toggle(restart);
+  toggle(log);
+  EXPECT_TRUE(waitUntil([&] { return !checked(restart) && checked(log); }));
+  toggle(log);
+  EXPECT_TRUE(waitUntil([&] { return SendMessageA(log, BM_GETCHECK, 0, 0) == BST_UNCHECKED; }));
 }
 
 TEST(ActionPanel, NumericFieldsTakeDigitsFullStopsAndBackspaceOnly) {
@@ -115,6 +129,53 @@ TEST(ActionPanel, ASaveThatCannotWriteSaysWhyAndEndsTheProgram) {
   EXPECT_TRUE(utility.process.waitForExit());
 }
 
+TEST(ActionPanel, TheSoundBrowseFillsTheFieldAndCancelKeepsIt) {
+  AppFolder app;
+  app.write("ding.wav", "RIFF");
+  Utility utility(app);
+  HWND field = utility.control(IDC_TXTFILETOPLAY);
+  SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("C:\\kept.wav"));
+  for (bool cancel : {true, false}) {
+    click(utility.control(IDC_CMDBROWSEWAVFILE));
+    HWND dialog = waitForTopWindow(utility.id(), "#32770", "Choose a .wav file");
+    ASSERT_NE(dialog, nullptr);
+    if (cancel) {
+      PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+      ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
+      pumpFor(200ms);
+      EXPECT_EQ(windowText(field), "C:\\kept.wav");
+      EXPECT_FALSE(findMessageBox(utility.id()));
+    } else {
+      chooseFile(dialog, app.file("ding.wav"));
+      EXPECT_TRUE(waitUntil([&] { return windowText(field) == app.file("ding.wav"); }));
+    }
+  }
+}
+
+TEST(ActionPanel, ViewLogOpensTheLogInNotepadEvenWhenItIsMissing) {
+  AppFolder app;
+  Utility utility(app);
+  auto notepads = [] {
+    std::vector<DWORD> ids;
+    base::forEachProcess([&](const PROCESSENTRY32& p) {
+      if (_stricmp(p.szExeFile, "notepad.exe") == 0) ids.push_back(p.th32ProcessID);
+      return true;
+    });
+    return ids;
+  };
+  ASSERT_TRUE(notepads().empty());
+  click(utility.control(IDC_LBLVIEWLOG));
+  std::vector<DWORD> started;
+  ASSERT_TRUE(waitUntil([&] { return !(started = notepads()).empty(); }));
+  // Notepad asks about the missing file by its full path: the one it was given.
+  auto box = waitForMessageBox(started[0]);
+  EXPECT_TRUE(box && box->text.find(app.file("log.text")) != std::string::npos) << (box ? box->text : "no box");
+  for (DWORD id : started) {
+    base::unique_handle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
+    if (process) TerminateProcess(process.get(), 0);
+  }
+}
+
 HWND openEmailSettings(const Utility& utility) {
   click(utility.control(IDC_CMDEMAILSETTINGS));
   return waitForTopWindow(utility.id(), "#32770", "Email Settings");
@@ -165,6 +226,35 @@ TEST(EmailSettings, SavingWritesThePanelsLastSavedValuesNotItsEdits) {
   EXPECT_EQ(app.read("settings.ob"),
             lines({" 0 ", "100", "", "", "", "", "", "", "", "", "mail.example", "25", " 0 ", "", "", "",
                    "line 1%20line 2"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EmailSettings, ASaveThatCannotWriteSaysWhyAndKeepsTheDialogOpen) {
+  AppFolder app;
+  Utility utility(app);
+  HWND dialog = openEmailSettings(utility);
+  ASSERT_NE(dialog, nullptr);
+  SendMessageA(GetDlgItem(dialog, IDC_TXTSUBJECT), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("kept"));
+  base::unique_file_handle held(CreateFileA(app.file("settings.ob").c_str(), GENERIC_READ, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  click(GetDlgItem(dialog, IDC_OKBUTTON));
+  auto box = waitForMessageBox(utility.id());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text.rfind("Error: ", 0), 0u) << box->text;
+  box->press("OK");
+  pumpFor(300ms);
+  ASSERT_TRUE(IsWindow(dialog));
+  EXPECT_EQ(windowText(GetDlgItem(dialog, IDC_TXTSUBJECT)), "kept");
+
+  // Once the file can be written again, the next save stores it.
+  held.reset();
+  click(GetDlgItem(dialog, IDC_OKBUTTON));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
+  EXPECT_NE(app.read("settings.ob").find("\r\nkept\r\n"), std::string::npos);
 }
 
 }  // namespace
