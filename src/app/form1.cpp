@@ -308,6 +308,7 @@ void Form1::Form_Resize(WPARAM sizeType) {
 // ---- The item grid ---------------------------------------------------------
 
 void Form1::loadProcesslist() {
+  items::GridUpdate update(MSFlexGrid1);
   // Three empty rows; items go in file order before the last of them.
   try {
     MSFlexGrid1.clear();

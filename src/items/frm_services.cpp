@@ -92,6 +92,7 @@ void frmServices::loadservices() {
   std::vector<engine::ServiceEntry> services;
   DWORD error = 0;
   if (engine::listServices(services, error)) {
+    GridUpdate update(grid);
     grid.clear();
     grid.insertRow(0, {"", "", ""});
     for (const auto& s : services)

@@ -85,9 +85,14 @@ void Grid::sortRows(int column, bool (*less)(std::string_view, std::string_view)
   std::stable_sort(table.begin(), table.end(), [&](const auto& a, const auto& b) {
     return less(a[static_cast<std::size_t>(column)], b[static_cast<std::size_t>(column)]);
   });
-  SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0);
+  GridUpdate update(*this);
   clear();
   for (const auto& row : table) insertRow(rowCount(), row);
+}
+
+GridUpdate::GridUpdate(const Grid& grid) : hwnd_(grid.handle()) { SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0); }
+
+GridUpdate::~GridUpdate() {
   SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }

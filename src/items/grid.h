@@ -37,6 +37,19 @@ class Grid {
   HWND hwnd_ = nullptr;
 };
 
+// Holds a grid's drawing for the life of a scope, then draws it once: many
+// rows go in without a redraw (and a scroll bar update) for each.
+class GridUpdate {
+ public:
+  explicit GridUpdate(const Grid& grid);
+  ~GridUpdate();
+  GridUpdate(const GridUpdate&) = delete;
+  GridUpdate& operator=(const GridUpdate&) = delete;
+
+ private:
+  HWND hwnd_;
+};
+
 // Pixels for twips at a window's DPI (1440 twips to the inch).
 int twipsToPixels(HWND window, int twips);
 int pixelsToTwips(HWND window, int pixels);
