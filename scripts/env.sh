@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils
-          imagemagick googletest python3-aiosmtpd clang)
+          imagemagick googletest python3-aiosmtpd clang libclang-rt-14-dev)
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -20,7 +20,8 @@ ensure_packages() {
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # With the recommended packages: Wine loads several X libraries at run time.
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 build() {
