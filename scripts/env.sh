@@ -93,7 +93,7 @@ run_fuzz() {
   local out="$BUILD/fuzz" src="$ROOT/src"
   mkdir -p "$out/corpus"
   clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -I"$src" \
-    "$ROOT/tests/fuzz/readers_fuzz.cpp" "$src/base/text.cpp" "$src/items/line_reader.cpp" \
+    "$ROOT/tests/fuzz/readers_fuzz.cpp" "$src/base/text.cpp" "$src/base/text_file.cpp" "$src/items/line_reader.cpp" \
     "$src/items/item_file.cpp" "$src/settings/settings_file.cpp" -o "$out/readers_fuzz"
   cp -n "$ROOT"/tests/fuzz/seeds/* "$out/corpus/" 2>/dev/null || true
   "$out/readers_fuzz" "$out/corpus" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=65536 \

@@ -7,6 +7,7 @@
 
 #include "app/resource.h"
 #include "base/message_box.h"
+#include "base/modal_dialog.h"
 #include "base/text.h"
 #include "base/wait_cursor.h"
 #include "engine/list_services_api.h"
@@ -26,18 +27,7 @@ frmServices::frmServices(std::string folder, std::function<void()> itemAdded)
 
 void frmServices::show(HWND owner, const std::string& folder, std::function<void()> itemAdded) {
   frmServices dialog(folder, std::move(itemAdded));
-  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_FRMSERVICES), owner, dialogProc,
-                  reinterpret_cast<LPARAM>(&dialog));
-}
-
-INT_PTR CALLBACK frmServices::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<frmServices*>(lParam);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-  }
-  auto* self = reinterpret_cast<frmServices*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-  return self ? self->onMessage(message, wParam, lParam) : FALSE;
+  base::runModal(owner, IDD_FRMSERVICES, dialog);
 }
 
 INT_PTR frmServices::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {

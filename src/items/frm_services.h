@@ -3,6 +3,8 @@
 // adds the chosen one to processes.ob as a service item.
 #include <windows.h>
 
+#include "base/modal_dialog.h"
+
 #include <functional>
 #include <string>
 
@@ -19,7 +21,8 @@ class frmServices {
 
  private:
   frmServices(std::string folder, std::function<void()> itemAdded);
-  static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Dialog>
+  friend INT_PTR base::runModal(HWND, int, Dialog&);
   INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   void Form_Load();

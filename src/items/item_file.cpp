@@ -2,30 +2,14 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
-#include <system_error>
 
 #include "base/text.h"
+#include "base/text_file.h"
 #include "items/line_reader.h"
 
 namespace items {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using unique_file = std::unique_ptr<std::FILE, FileCloser>;
-
-unique_file openOrThrow(const std::string& file, const char* mode) {
-  errno = 0;
-  unique_file f(std::fopen(file.c_str(), mode));
-  if (!f) {
-    int code = errno ? errno : EIO;
-    throw std::system_error(code, std::generic_category(), file);
-  }
-  return f;
-}
 
 // Writes one line with its CR LF; false when the write failed.
 bool writeLine(std::FILE* f, std::string_view line) {
@@ -62,24 +46,24 @@ bool isServicePath(std::string_view path) {
 }
 
 void createItemFile(const std::string& file) {
-  auto f = openOrThrow(file, "wb");
-  if (!writeLine(f.get(), " ")) throw std::system_error(EIO, std::generic_category(), file);
+  auto f = base::openFile(file, "wb");
+  errno = 0;
+  if (!writeLine(f.get(), " ")) base::throwFileError(file);
 }
 
 void readItemFile(const std::string& file, ItemTable& table) {
   table.clear();
-  auto f = openOrThrow(file, "rb");
+  auto f = base::openFile(file, "rb");
   readSlots(f.get(), table.slots, &table.beyond);
 }
 
 void appendItem(const std::string& file, std::string_view name, std::string_view path) {
-  auto f = openOrThrow(file, "ab");
+  auto f = base::openFile(file, "ab");
   std::string line;
   line.reserve(name.size() + 1 + path.size());
   line.append(name).append("|").append(path);
   errno = 0;
-  if (!writeLine(f.get(), line) || std::fflush(f.get()) != 0)
-    throw std::system_error(errno ? errno : EIO, std::generic_category(), file);
+  if (!writeLine(f.get(), line) || std::fflush(f.get()) != 0) base::throwFileError(file);
 }
 
 void rewriteWithout(const std::string& file, ItemTable& table, long index) {
@@ -87,8 +71,9 @@ void rewriteWithout(const std::string& file, ItemTable& table, long index) {
     throw std::out_of_range("item index " + std::to_string(index));
   table.slots[static_cast<std::size_t>(index)].clear();
 
-  auto f = openOrThrow(file, "wb");
-  if (!writeLine(f.get(), " ")) throw std::system_error(EIO, std::generic_category(), file);
+  auto f = base::openFile(file, "wb");
+  errno = 0;
+  if (!writeLine(f.get(), " ")) base::throwFileError(file);
   // From here on a failed write is passed over: the remaining lines are still
   // attempted.
   for (const auto& slot : table.slots)
@@ -100,7 +85,7 @@ void rewriteWithout(const std::string& file, ItemTable& table, long index) {
 
 bool fileHasItemNamed(const std::string& file, std::string_view name) {
   std::array<std::string, kSlotCount> slots;
-  auto f = openOrThrow(file, "rb");
+  auto f = base::openFile(file, "rb");
   readSlots(f.get(), slots, nullptr);
   const std::string wanted = base::upperCase(name);
   for (const auto& slot : slots) {

@@ -4,6 +4,7 @@
 
 #include "app/resource.h"
 #include "base/message_box.h"
+#include "base/modal_dialog.h"
 #include "settings/action_panel.h"
 
 namespace settings {
@@ -20,17 +21,7 @@ constexpr std::size_t kMessageSlot = 16;
 
 void emailsettings::show(HWND owner, const std::string& folder, SettingsTable& table) {
   emailsettings dialog(folder, table);
-  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_EMAILSETTINGS), owner, dialogProc,
-                  reinterpret_cast<LPARAM>(&dialog));
-}
-
-INT_PTR CALLBACK emailsettings::dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    reinterpret_cast<emailsettings*>(lParam)->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-  }
-  auto* self = reinterpret_cast<emailsettings*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-  return self ? self->onMessage(message, wParam, lParam) : FALSE;
+  base::runModal(owner, IDD_EMAILSETTINGS, dialog);
 }
 
 INT_PTR emailsettings::onMessage(UINT message, WPARAM wParam, LPARAM) {

@@ -3,6 +3,8 @@
 // e-mails, slots 9 to 16 of the settings table.
 #include <windows.h>
 
+#include "base/modal_dialog.h"
+
 #include <string>
 
 #include "settings/settings_file.h"
@@ -17,7 +19,8 @@ class emailsettings {
 
  private:
   emailsettings(const std::string& folder, SettingsTable& table) : folder_(folder), table_(table) {}
-  static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  template <class Dialog>
+  friend INT_PTR base::runModal(HWND, int, Dialog&);
   INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
   void Form_Load();

@@ -3,30 +3,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <memory>
-#include <system_error>
 
 #include "base/text.h"
+#include "base/text_file.h"
 #include "items/line_reader.h"
 
 namespace settings {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
-};
-using unique_file = std::unique_ptr<std::FILE, FileCloser>;
-
-[[noreturn]] void fail(const std::string& file) {
-  throw std::system_error(errno ? errno : EIO, std::generic_category(), file);
-}
-
-unique_file openOrThrow(const std::string& file, const char* mode) {
-  errno = 0;
-  unique_file f(std::fopen(file.c_str(), mode));
-  if (!f) fail(file);
-  return f;
-}
 
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to) {
   std::string out;
@@ -66,24 +49,24 @@ std::string Slot::fileLine() const {
 
 void readSettings(const std::string& file, SettingsTable& table) {
   for (auto& slot : table) slot = Slot();
-  auto f = openOrThrow(file, "rb");
+  auto f = base::openFile(file, "rb");
   items::LineReader reader(f.get());
   std::string line;
   for (std::size_t i = 0; i < kSlotCount && reader.next(line); ++i) table[i] = Slot::text(line);
 }
 
 void writeSettings(const std::string& file, const SettingsTable& table) {
-  auto f = openOrThrow(file, "wb");
+  auto f = base::openFile(file, "wb");
   std::string bytes;
   for (const auto& slot : table) bytes.append(slot.fileLine()).append("\r\n");
   errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() || std::fflush(f.get()) != 0) fail(file);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() || std::fflush(f.get()) != 0) base::throwFileError(file);
 }
 
 void createSettingsFile(const std::string& file) {
-  auto f = openOrThrow(file, "wb");
+  auto f = base::openFile(file, "wb");
   errno = 0;
-  if (std::fwrite(" \r\n", 1, 3, f.get()) != 3 || std::fflush(f.get()) != 0) fail(file);
+  if (std::fwrite(" \r\n", 1, 3, f.get()) != 3 || std::fflush(f.get()) != 0) base::throwFileError(file);
 }
 
 std::string encodeBody(std::string_view body) { return replaceAll(body, "\r\n", "%20"); }

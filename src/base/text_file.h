@@ -1,0 +1,24 @@
+#pragma once
+// Data files through the C library: an owner that closes the file, and
+// opening and writing that throw std::system_error with the platform's
+// description of the failure. No system headers, so the formats built on it
+// are tested and fuzzed anywhere.
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace base {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const noexcept { std::fclose(f); }
+};
+using unique_file = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `path` with the stdio `mode`; throws when it cannot.
+unique_file openFile(const std::string& path, const char* mode);
+
+// Throws the failure of the last file operation on `path` (errno, or an
+// input/output error when errno holds nothing).
+[[noreturn]] void throwFileError(const std::string& path);
+
+}  // namespace base
