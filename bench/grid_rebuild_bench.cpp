@@ -7,15 +7,13 @@
 
 #include "measure.h"
 
-#include "app/resource.h"
-#include "base/process_list.h"
+#include "ui/resource.h"
+#include "win/process_list.h"
 #include "e2e/utility.h"
-#include "engine/list_services_api.h"
+#include "win/services.h"
 
 int main() {
-  std::vector<engine::ServiceEntry> services;
-  DWORD error = 0;
-  engine::listServices(services, error);
+  const std::vector<win::ServiceEntry> services = win::listServices().services;
 
   std::string items = " \r\n";
   for (int i = 1; i <= 20; ++i) items += "program" + std::to_string(i) + ".exe|C:\\Programs\\program.exe\r\n";
@@ -31,10 +29,10 @@ int main() {
   std::vector<double> floor, rebuild;
   for (int i = 0; i < kRounds; ++i) {
     floor.push_back(bench::milliseconds([&] {
-      base::forEachProcess([](const PROCESSENTRY32&) { return true; });
-      engine::listServices(services, error);
+      win::forEachProcess([](const PROCESSENTRY32&) { return true; });
+      win::listServices();
     }));
-    rebuild.push_back(bench::milliseconds([&] { SendMessageA(utility.main, WM_COMMAND, IDM_REFRESHTASKLIST, 0); }));
+    rebuild.push_back(bench::milliseconds([&] { SendMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0); }));
   }
   const double f = bench::median(floor), r = bench::median(rebuild);
   std::printf("median of %d rounds, %d grid rows\n", kRounds, e2e::listRowCount(utility.grid()));

@@ -7,14 +7,14 @@
 
 #include "measure.h"
 
-#include "base/process_list.h"
-#include "engine/list_services_api.h"
-#include "engine/wmi_find_process.h"
+#include "win/process_list.h"
+#include "win/services.h"
+#include "win/wmi_processes.h"
 
 namespace {
 
 void snapshot() {
-  base::forEachProcess([](const PROCESSENTRY32&) { return true; });
+  win::forEachProcess([](const PROCESSENTRY32&) { return true; });
 }
 
 }  // namespace
@@ -24,18 +24,16 @@ int main() {
   std::vector<double> floor, wmi, services;
   // One warm-up of each, not counted: the first WMI call starts its service.
   snapshot();
-  engine::IsProcessRunning("nothing.exe");
-  std::vector<engine::ServiceEntry> list;
-  DWORD error = 0;
-  engine::listServices(list, error);
+  win::IsProcessRunning("nothing.exe");
+  std::size_t listed = win::listServices().services.size();
 
   for (int i = 0; i < kRounds; ++i) {
     floor.push_back(bench::milliseconds(snapshot));
-    wmi.push_back(bench::milliseconds([] { engine::IsProcessRunning("nothing.exe"); }));
-    services.push_back(bench::milliseconds([&] { engine::listServices(list, error); }));
+    wmi.push_back(bench::milliseconds([] { win::IsProcessRunning("nothing.exe"); }));
+    services.push_back(bench::milliseconds([&] { win::listServices(); }));
   }
   const double f = bench::median(floor);
-  std::printf("median of %d rounds, %zu services listed\n", kRounds, list.size());
+  std::printf("median of %d rounds, %zu services listed\n", kRounds, listed);
   std::printf("  toolhelp snapshot (floor) %8.3f ms   1.0x\n", f);
   std::printf("  IsProcessRunning          %8.3f ms %6.1fx\n", bench::median(wmi), bench::median(wmi) / f);
   std::printf("  listServices              %8.3f ms %6.1fx\n", bench::median(services), bench::median(services) / f);

@@ -12,7 +12,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-# Test programs run under Wine; scripts/wine-env.sh prepares the prefix.
+# Test programs run under Wine (the prefix is prepared by scripts/env.sh).
 find_program(WINE_PROGRAM NAMES wine wine64 PATHS /usr/lib/wine)
 if(WINE_PROGRAM)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})

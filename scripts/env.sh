@@ -6,13 +6,26 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils
-          imagemagick googletest python3-aiosmtpd clang libclang-rt-14-dev)
+          imagemagick googletest python3-aiosmtpd clang)
 
 say() { printf '== %s\n' "$*" >&2; }
 
+# libFuzzer comes with clang's runtime, whose package carries the version of
+# the clang that is installed.
+clang_runtime_package() {
+  local major
+  major=$(clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -1)
+  [ -n "$major" ] && echo "libclang-rt-$major-dev"
+}
+
 ensure_packages() {
+  install_missing "${PACKAGES[@]}"
+  install_missing "$(clang_runtime_package)"
+}
+
+install_missing() {
   local missing=() p
-  for p in "${PACKAGES[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -90,11 +103,12 @@ ensure_display() {
 # Builds the fuzz target natively with clang's libFuzzer and runs it for a
 # bounded time (FUZZ_SECONDS, 20 by default) from the committed seeds.
 run_fuzz() {
-  local out="$BUILD/fuzz" src="$ROOT/src"
+  local out="$BUILD/fuzz" src="$ROOT/src" sources
   mkdir -p "$out/corpus"
+  # The portable sources, as the CMake project lists them.
+  IFS=";" read -r -a sources <"$BUILD/portable_sources.txt" || true
   clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -I"$src" \
-    "$ROOT/tests/fuzz/readers_fuzz.cpp" "$src/base/text.cpp" "$src/base/text_file.cpp" "$src/items/line_reader.cpp" \
-    "$src/items/item_file.cpp" "$src/settings/settings_file.cpp" -o "$out/readers_fuzz"
+    "$ROOT/tests/fuzz/readers_fuzz.cpp" "${sources[@]}" -o "$out/readers_fuzz"
   cp -n "$ROOT"/tests/fuzz/seeds/* "$out/corpus/" 2>/dev/null || true
   "$out/readers_fuzz" "$out/corpus" -max_total_time="${FUZZ_SECONDS:-20}" -max_len=65536 \
     -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 2>"$out/fuzz.log" || {

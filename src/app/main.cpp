@@ -2,7 +2,7 @@
 
 #include <clocale>
 
-#include "app/module1.h"
+#include "app/start_up.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR arguments, int) {
   // Letter-case comparisons follow the system's ANSI code page.

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "base/error.h"
+
 namespace base {
 
 unique_file openFile(const std::string& path, const char* mode) {
@@ -12,8 +14,9 @@ unique_file openFile(const std::string& path, const char* mode) {
   return f;
 }
 
-void throwFileError(const std::string& path) {
-  throw std::system_error(errno ? errno : EIO, std::generic_category(), path);
+void throwFileError(const std::string&) {
+  const int code = errno ? errno : EIO;
+  throw Error(std::generic_category().message(code), code);
 }
 
 }  // namespace base

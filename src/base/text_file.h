@@ -1,6 +1,6 @@
 #pragma once
 // Data files through the C library: an owner that closes the file, and
-// opening and writing that throw std::system_error with the platform's
+// opening and writing that throw base::Error with the platform's
 // description of the failure. No system headers, so the formats built on it
 // are tested and fuzzed anywhere.
 #include <cstdio>

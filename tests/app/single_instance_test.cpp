@@ -9,7 +9,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr char kTitle[] = "Configure Brennix Monitor";
-constexpr char kMainClass[] = "BrennixConfigForm1";
+constexpr char kMainClass[] = "BrennixConfigMainWindow";
 
 // A top-level window of the test's own that records the restore messages it
 // receives.
@@ -41,7 +41,7 @@ class Decoy {
     if (self && msg == WM_SIZE && wParam == SIZE_MAXSHOW) self->received.push_back("size 3");
     return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
-  base::unique_hwnd window_;
+  win::unique_hwnd window_;
 };
 
 TEST(SingleInstance, FirstCopyShowsTheMainWindow) {

@@ -11,7 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "base/unique_resource.h"
+#include "support/temp_folder.h"
+#include "win/unique_resource.h"
 
 namespace e2e {
 
@@ -27,24 +28,7 @@ void pump();
 bool waitUntil(const std::function<bool()>& done, Duration timeout = 10s);
 void pumpFor(Duration time);
 
-// A new empty folder on the C: drive whose name holds blanks; removed with
-// everything in it at the end.
-class TempFolder {
- public:
-  explicit TempFolder(const std::string& prefix = "Brennix Test");
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "\\" + name; }
-  void write(const std::string& name, const std::string& bytes) const;
-  std::string read(const std::string& name) const;
-  bool exists(const std::string& name) const;
-
- private:
-  std::string path_;
-};
+using support::TempFolder;
 
 // A fresh copy of the built application folder.
 class AppFolder : public TempFolder {
@@ -73,7 +57,7 @@ class Process {
   void kill();
 
  private:
-  base::unique_handle handle_;
+  win::unique_handle handle_;
   DWORD id_ = 0;
 };
 

@@ -20,14 +20,14 @@ int main(int argc, char** argv) {
   waitUntil([&] { return listRowCount(utility.grid()) >= 6; });
   SetForegroundWindow(utility.main);
   if (scene == "email") {
-    click(utility.control(IDC_CMDEMAILSETTINGS));
+    click(utility.control(IDC_EMAIL_SETTINGS));
     waitForTopWindow(utility.id(), "#32770", "Email Settings");
   }
   if (scene == "picker") {
-    click(utility.control(IDC_CMDADDSERVICE));
+    click(utility.control(IDC_ADD_SERVICE));
     HWND dialog = waitForTopWindow(utility.id(), "#32770", "Services");
-    waitUntil([&] { return dialog && listRowCount(GetDlgItem(dialog, IDC_SERVICEGRID)) > 1; });
-    selectListRow(GetDlgItem(dialog, IDC_SERVICEGRID), 3);
+    waitUntil([&] { return dialog && listRowCount(GetDlgItem(dialog, IDC_SERVICE_GRID)) > 1; });
+    selectListRow(GetDlgItem(dialog, IDC_SERVICE_GRID), 3);
   }
   pumpFor(1000ms);
   std::printf("ready\n");

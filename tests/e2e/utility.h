@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "app/resource.h"
+#include "ui/resource.h"
 #include "e2e/driver.h"
 
 namespace e2e {
 
 inline constexpr char kMainTitle[] = "Configure Brennix Monitor";
-inline constexpr char kMainClass[] = "BrennixConfigForm1";
+inline constexpr char kMainClass[] = "BrennixConfigMainWindow";
 inline constexpr char kExampleItems[] =
     " \r\nexample.exe|C:\\Tools\\example.exe\r\nPrint Spooler|[Windows Service]\r\n";
 
@@ -30,7 +30,7 @@ class Utility {
 
   DWORD id() const { return process.id(); }
   HWND control(int id) const { return GetDlgItem(main, id); }
-  HWND grid() const { return control(IDC_MSFLEXGRID1); }
+  HWND grid() const { return control(IDC_ITEM_GRID); }
   Rows gridRows() const { return listRows(grid(), 4); }
   // Waits until the grid shows `rows`; returns what it shows at the end.
   Rows waitForRows(const Rows& rows, Duration timeout = 10s) const;

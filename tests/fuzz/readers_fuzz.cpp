@@ -8,9 +8,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/error.h"
 #include "base/text.h"
-#include "items/item_file.h"
-#include "settings/settings_file.h"
+#include "formats/item_file.h"
+#include "formats/settings_file.h"
 
 namespace {
 
@@ -37,41 +38,41 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
 
   // The item file: load, search, and rewrite without one of its lines.
-  items::ItemTable table;
-  items::readItemFile(file, table);
-  items::fileHasItemNamed(file, text.substr(0, 16));
+  formats::ItemTable table;
+  formats::readItemFile(file, table);
+  formats::fileHasItemNamed(file, text.substr(0, 16));
   const long index = size ? data[0] % 40 : 0;
   const std::string rewritten = scratch("items");
   try {
-    items::rewriteWithout(rewritten, table, index);
+    formats::rewriteWithout(rewritten, table, index);
     // What a rewrite writes is the blank line and item lines only.
-    items::ItemTable again;
-    items::readItemFile(rewritten, again);
+    formats::ItemTable again;
+    formats::readItemFile(rewritten, again);
     check(again.slots[0] == " ");
-    for (std::size_t i = 1; i < items::kSlotCount; ++i) check(again.slots[i].empty() || items::isItemLine(again.slots[i]));
-  } catch (const std::out_of_range&) {
-    check(index >= static_cast<long>(items::kSlotCount));
+    for (std::size_t i = 1; i < formats::kItemSlots; ++i) check(again.slots[i].empty() || formats::isItemLine(again.slots[i]));
+  } catch (const base::Error&) {
+    check(index >= static_cast<long>(formats::kItemSlots));
   }
 
   // The settings file: load, convert every slot, save, and load the save.
-  settings::SettingsTable slots;
-  settings::readSettings(file, slots);
+  formats::SettingsTable slots;
+  slots = formats::readSettings(file).toSlots();
   for (const auto& slot : slots) {
     slot.asNumber();
     slot.fileLine();
   }
   const std::string saved = scratch("settings");
-  settings::writeSettings(saved, slots);
-  settings::SettingsTable back;
-  settings::readSettings(saved, back);
-  for (std::size_t i = 0; i < settings::kSlotCount; ++i) {
+  formats::writeSettings(saved, formats::Settings::fromSlots(slots));
+  formats::SettingsTable back;
+  back = formats::readSettings(saved).toSlots();
+  for (std::size_t i = 0; i < formats::kSettingsSlots; ++i) {
     // A slot survives a save unless its text held a line break of its own.
     const std::string t = slots[i].asText();
     if (t.find_first_of('\r') == std::string::npos) check(back[i] == slots[i] || slots[i].empty());
   }
 
   // The body encoding never leaves a CR LF on its line.
-  check(settings::encodeBody(text).find("\r\n") == std::string::npos);
+  check(formats::encodeBody(text).find("\r\n") == std::string::npos);
   base::leadingNumber(text);
   base::isNumber(text);
 

@@ -1,0 +1,165 @@
+#include "app/action_panel.h"
+
+#include <commctrl.h>
+
+#include <exception>
+
+#include "app/email_settings_dialog.h"
+#include "ui/edit_filters.h"
+#include "ui/file_dialog.h"
+#include "ui/message_box.h"
+#include "ui/resource.h"
+#include "ui/wait_cursor.h"
+#include "win/error.h"
+#include "win/files.h"
+#include "win/process_launch.h"
+
+namespace app {
+namespace {
+
+struct PanelControl {
+  int id;
+  formats::Slot formats::Settings::*field;
+  bool checkBox;
+};
+// The panel's nine controls, in the order of their lines in the file.
+constexpr PanelControl kPanel[] = {
+    {IDC_RESTART, &formats::Settings::restart, true},
+    {IDC_RESTART_SECONDS, &formats::Settings::restartSeconds, false},
+    {IDC_LOG, &formats::Settings::log, true},
+    {IDC_SEND_EMAIL, &formats::Settings::sendEmail, true},
+    {IDC_EMAIL_ADDRESSES, &formats::Settings::emailAddresses, false},
+    {IDC_REPEAT_EMAIL, &formats::Settings::repeatEmail, true},
+    {IDC_REPEAT_MINUTES, &formats::Settings::repeatMinutes, false},
+    {IDC_PLAY_SOUND, &formats::Settings::playSound, true},
+    {IDC_SOUND_FILE, &formats::Settings::soundFile, false}};
+
+// Before a left press toggles the unchecked sound box, the note; the box
+// ends up checked and the press does not toggle it a second time.
+LRESULT CALLBACK soundNote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_LBUTTONDOWN && SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_UNCHECKED) {
+    ui::showNotice(GetParent(hwnd), kSoundNote);
+    const bool checked = SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    SendMessageA(hwnd, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
+    return 0;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+void ActionPanel::attach(HWND window) {
+  window_ = window;
+  CheckDlgButton(window, IDC_RESTART, BST_CHECKED);
+  ui::applyNumericKeyFilter(GetDlgItem(window, IDC_RESTART_SECONDS));
+  ui::applyNumericKeyFilter(GetDlgItem(window, IDC_REPEAT_MINUTES));
+  SetWindowSubclass(GetDlgItem(window, IDC_PLAY_SOUND), soundNote, 1, 0);
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+  font.lfUnderline = TRUE;
+  linkFont_.reset(CreateFontIndirectA(&font));
+}
+
+bool ActionPanel::onCommand(int id, int code) {
+  switch (id) {
+    case IDC_RESTART:
+    case IDC_LOG:
+    case IDC_SEND_EMAIL:
+    case IDC_REPEAT_EMAIL:
+    case IDC_PLAY_SOUND:
+      if (code == BN_CLICKED) toggleCheckBox(id);
+      return true;
+    case IDC_SAVE_AND_CLOSE: cmdExit_Click(); return true;
+    case IDC_BROWSE_SOUND: cmdbrowseWavFile_Click(); return true;
+    case IDC_VIEW_LOG: lblviewlog_Click(); return true;
+    case IDC_EMAIL_SETTINGS: cmdEmailsettings_Click(); return true;
+    default: return false;
+  }
+}
+
+// A click unchecks a checked box and checks any other, greyed included.
+void ActionPanel::toggleCheckBox(int id) {
+  CheckDlgButton(window_, id, IsDlgButtonChecked(window_, id) == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED);
+}
+
+HBRUSH ActionPanel::onCtlColorStatic(HDC dc, HWND control) {
+  if (control != GetDlgItem(window_, IDC_VIEW_LOG)) return nullptr;
+  SetTextColor(dc, GetSysColor(COLOR_ACTIVECAPTION));
+  SetBkMode(dc, TRANSPARENT);
+  SelectObject(dc, linkFont_.get());
+  return GetSysColorBrush(COLOR_BTNFACE);
+}
+
+void ActionPanel::loadSettings() {
+  const std::string file = formats::settingsFilePath(folder_);
+  try {
+    if (!win::fileExists(file)) {
+      formats::createSettingsFile(file);
+    } else {
+      ui::WaitCursor hourglass;
+      settingsSlots = formats::readSettings(file);
+    }
+  } catch (const std::exception& e) {
+    // The panel keeps its designed values and the settings stay empty.
+    ui::showArrow();
+    ui::showError(window_, e);
+    return;
+  }
+  // Each control by itself: a value it refuses leaves it as it is.
+  for (const auto& control : kPanel) {
+    const formats::Slot& slot = settingsSlots.*control.field;
+    if (control.checkBox) {
+      auto value = slot.asNumber();
+      if (value && *value >= 0 && *value <= 2)
+        CheckDlgButton(window_, control.id, *value == 2 ? BST_INDETERMINATE : static_cast<UINT>(*value));
+    } else {
+      SetDlgItemTextA(window_, control.id, slot.asText().c_str());
+    }
+  }
+  ui::showArrow();
+}
+
+void ActionPanel::cmdExit_Click() {
+  for (const auto& control : kPanel) {
+    settingsSlots.*control.field =
+        control.checkBox
+            ? formats::Slot::number(IsDlgButtonChecked(window_, control.id) == BST_CHECKED ? 1 : 0)
+            : formats::Slot::text(ui::controlText(GetDlgItem(window_, control.id)));
+  }
+  try {
+    formats::writeSettings(formats::settingsFilePath(folder_), settingsSlots);
+  } catch (const std::exception& e) {
+    ui::showError(window_, e);
+    ExitProcess(1);  // at once, as after any failed save from here
+  }
+  ShowWindow(window_, SW_HIDE);  // to the tray, without being minimised
+}
+
+void ActionPanel::cmdbrowseWavFile_Click() {
+  try {
+    const std::string path = ui::chooseFile(window_, "Choose a .wav file", "WAV Audio Files (*.wav)|*.wav");
+    if (path.size() > 1) SetDlgItemTextA(window_, IDC_SOUND_FILE, path.c_str());
+  } catch (const std::exception& e) {
+    ui::showError(window_, e);
+  }
+}
+
+void ActionPanel::lblviewlog_Click() {
+  // Notepad by its full path, so that a folder with blanks in the command
+  // line cannot start anything else.
+  char notepad[MAX_PATH] = {};
+  DWORD error = 0;
+  if (!SearchPathA(nullptr, "notepad.exe", nullptr, MAX_PATH, notepad, nullptr)) {
+    error = GetLastError();
+  } else {
+    error = win::startProgram(
+        {notepad, "notepad.exe " + folder_ + "\\log.text", win::WindowMode::Normal, false});
+  }
+  if (error)
+    MessageBoxA(window_, ("Unable to display log " + win::describeError(error)).c_str(), "Log",
+                MB_OK | MB_ICONINFORMATION);
+}
+
+void ActionPanel::cmdEmailsettings_Click() { EmailSettingsDialog::show(window_, folder_, settingsSlots); }
+
+}  // namespace app

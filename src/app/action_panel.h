@@ -1,0 +1,46 @@
+#pragma once
+// The "Action to take when a process stops running" frame of the main
+// window: what the engine does when a monitored item stops, kept in
+// settings.ob together with the e-mail settings.
+#include <windows.h>
+
+#include <string>
+
+#include "formats/settings_file.h"
+#include "ui/gdi.h"
+
+namespace app {
+
+inline constexpr char kSoundNote[] = "Note: Sound will not play when monitoring services. ";
+
+class ActionPanel {
+ public:
+  explicit ActionPanel(std::string folder) : folder_(std::move(folder)) {}
+
+  // Takes the controls of the main window and sets them up as designed:
+  // restart checked, the numeric fields filtered, the sound note, and "View
+  // Log" drawn as a link.
+  void attach(HWND window);
+  // Fills the settings and the panel from settings.ob.
+  void loadSettings();
+
+  bool onCommand(int id, int code);
+  // The colours and font of "View Log"; nullptr for other controls.
+  HBRUSH onCtlColorStatic(HDC dc, HWND control);
+
+  const formats::Settings& settings() const { return settingsSlots; }
+
+ private:
+  void cmdExit_Click();
+  void cmdbrowseWavFile_Click();
+  void lblviewlog_Click();
+  void cmdEmailsettings_Click();
+  void toggleCheckBox(int id);
+
+  std::string folder_;
+  HWND window_ = nullptr;
+  formats::Settings settingsSlots;
+  ui::unique_gdi linkFont_;
+};
+
+}  // namespace app

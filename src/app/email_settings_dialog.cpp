@@ -1,0 +1,82 @@
+#include "app/email_settings_dialog.h"
+
+#include <exception>
+#include <utility>
+
+#include "ui/edit_filters.h"
+#include "ui/message_box.h"
+#include "ui/resource.h"
+
+namespace app {
+namespace {
+
+// The text fields and the settings they show.
+constexpr std::pair<int, formats::Slot formats::Settings::*> kTextFields[] = {
+    {IDC_FROM_ADDRESS, &formats::Settings::fromAddress}, {IDC_SMTP_SERVER, &formats::Settings::smtpServer},
+    {IDC_SMTP_PORT, &formats::Settings::smtpPort},       {IDC_USER_NAME, &formats::Settings::userName},
+    {IDC_PASSWORD, &formats::Settings::password},        {IDC_SUBJECT, &formats::Settings::subject}};
+
+}  // namespace
+
+void EmailSettingsDialog::show(HWND owner, const std::string& folder, formats::Settings& settings) {
+  EmailSettingsDialog dialog(folder, settings);
+  ui::runModal(owner, IDD_EMAIL_SETTINGS, dialog);
+}
+
+INT_PTR EmailSettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      Form_Load();
+      return TRUE;  // the focus goes to the first control, "Exit and &Save"
+    case WM_CLOSE:  // the title-bar close button
+      CancelButton_Click();
+      return TRUE;
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDC_EMAIL_SAVE: OKButton_Click(); return TRUE;
+        case IDC_EMAIL_CANCEL: CancelButton_Click(); return TRUE;
+        case IDC_USE_AUTHENTICATION: chkuseAuthentication_Click(); return TRUE;
+        case IDOK:
+        case IDCANCEL:
+          return TRUE;  // Enter and Esc in a field press no button
+      }
+      break;
+  }
+  return FALSE;
+}
+
+void EmailSettingsDialog::Form_Load() {
+  ui::applyNumericKeyFilter(GetDlgItem(hwnd_, IDC_SMTP_PORT));
+  SendDlgItemMessageA(hwnd_, IDC_PASSWORD, EM_SETPASSWORDCHAR, '*', 0);
+  for (auto [id, field] : kTextFields) SetDlgItemTextA(hwnd_, id, (settings_.*field).asText().c_str());
+  auto authentication = settings_.useAuthentication.asNumber();
+  if (authentication && (*authentication == 0 || *authentication == 1))
+    CheckDlgButton(hwnd_, IDC_USE_AUTHENTICATION, static_cast<UINT>(*authentication));
+  SetDlgItemTextA(hwnd_, IDC_MESSAGE, formats::decodeBody(settings_.message.asText()).c_str());
+  chkuseAuthentication_Click();
+}
+
+void EmailSettingsDialog::chkuseAuthentication_Click() {
+  // Disabled fields keep their text: it is still stored and still sent.
+  const BOOL on = IsDlgButtonChecked(hwnd_, IDC_USE_AUTHENTICATION) == BST_CHECKED;
+  for (int id : {IDC_USER_NAME, IDC_PASSWORD, IDC_USER_NAME_LABEL, IDC_PASSWORD_LABEL})
+    EnableWindow(GetDlgItem(hwnd_, id), on);
+}
+
+void EmailSettingsDialog::OKButton_Click() {
+  for (auto [id, field] : kTextFields) settings_.*field = formats::Slot::text(ui::controlText(GetDlgItem(hwnd_, id)));
+  settings_.useAuthentication =
+      formats::Slot::number(IsDlgButtonChecked(hwnd_, IDC_USE_AUTHENTICATION) == BST_CHECKED ? 1 : 0);
+  settings_.message = formats::Slot::text(formats::encodeBody(ui::controlText(GetDlgItem(hwnd_, IDC_MESSAGE))));
+  try {
+    formats::writeSettings(formats::settingsFilePath(folder_), settings_);
+  } catch (const std::exception& e) {
+    ui::showError(hwnd_, e);  // the dialog stays open
+    return;
+  }
+  EndDialog(hwnd_, IDOK);
+}
+
+void EmailSettingsDialog::CancelButton_Click() { EndDialog(hwnd_, IDCANCEL); }
+
+}  // namespace app

@@ -1,0 +1,177 @@
+#include "app/item_list_panel.h"
+
+#include <commctrl.h>
+
+#include "app/item_store.h"
+#include "app/popup_menu.h"
+#include "app/service_picker.h"
+#include "ui/file_dialog.h"
+#include "ui/message_box.h"
+#include "ui/resource.h"
+#include "ui/wait_cursor.h"
+#include "win/files.h"
+#include "win/services.h"
+
+namespace app {
+namespace {
+
+constexpr UINT_PTR kLprocessListTimer = 1;
+constexpr UINT kLprocessListInterval = 100;
+
+// What the state cell shows when the state could not be found out.
+constexpr char kUnknownState[] = "Unknown";
+
+const std::vector<std::string> kEmptyRow = {"", "", "", ""};
+
+}  // namespace
+
+void ItemListPanel::attach(HWND window) {
+  window_ = window;
+  grid_ = ui::Grid(GetDlgItem(window, IDC_ITEM_GRID));
+  grid_.setUp({"", "", "", ""});
+}
+
+// The index column in effect invisible, then 40 %, 40 % and 20 % of the
+// usable width.
+void ItemListPanel::setColumnWidths() { grid_.setDesignedWidths({0.4, 0.4, 0.2}); }
+
+void ItemListPanel::requestRebuild() { SetTimer(window_, kLprocessListTimer, kLprocessListInterval, nullptr); }
+
+bool ItemListPanel::onCommand(int id) {
+  switch (id) {
+    case IDC_ADD_PROGRAM: cmdAddnew_Click(); return true;
+    case IDC_ADD_SERVICE: cmdAddService_Click(); return true;
+    case IDC_DELETE_ITEM: cmdDelete_Click(); return true;
+    case IDM_REFRESH_LIST: refreshTasklist_Click(); return true;
+    default: return false;
+  }
+}
+
+bool ItemListPanel::onNotify(const NMHDR& header) {
+  if (header.idFrom != IDC_ITEM_GRID || header.code != NM_RCLICK) return false;
+  MSFlexGrid1_MouseDown();
+  return true;
+}
+
+bool ItemListPanel::onTimer(UINT_PTR id) {
+  if (id != kLprocessListTimer) return false;
+  lprocessListTimer_Timer();
+  return true;
+}
+
+bool ItemListPanel::checkforduplicateProcess(const std::string& name) const {
+  return app::checkforduplicateProcess(folder_, name);
+}
+
+std::string ItemListPanel::getServiceStatus(const std::string& displayName) const {
+  ui::WaitCursor hourglass;
+  const win::ServiceListing listing = win::listServices();
+  if (!listing.listed) {
+    ui::showNotice(window_, kServiceListFailure + std::to_string(listing.error));
+    return {};
+  }
+  return win::serviceStateText(listing, displayName);
+}
+
+std::string ItemListPanel::itemState(const formats::ItemFields& item) {
+  const std::string name(item.name);
+  if (formats::isServicePath(item.path)) return getServiceStatus(name);
+  return processFinder_.IsProcessRunning(name) ? "Running" : "Not Running";
+}
+
+void ItemListPanel::loadProcesslist() {
+  ui::GridUpdate update(grid_);
+  // Three empty rows; items go in file order before the last of them.
+  try {
+    grid_.clear();
+    for (int i = 0; i < 3; ++i) grid_.insertRow(grid_.rowCount(), kEmptyRow);
+    if (!win::fileExists(formats::itemFilePath(folder_))) {
+      loadItemSlots(folder_, itemSlots);  // creates it with its blank line
+      ui::showArrow();
+      return;
+    }
+  } catch (const std::exception& e) {
+    ui::showArrow();
+    ui::showError(window_, e);
+    return;
+  }
+
+  // From here on a failing step is skipped without a message.
+  ui::WaitCursor hourglass;
+  try {
+    loadItemSlots(folder_, itemSlots);
+  } catch (const std::exception&) {
+  }
+  for (std::size_t slot = 0; slot < formats::kItemSlots; ++slot) {
+    const std::string& line = itemSlots.slots[slot];
+    if (!formats::isItemLine(line)) continue;
+    const formats::ItemFields item = formats::splitItem(line);
+    std::string state = kUnknownState;
+    try {
+      state = itemState(item);
+    } catch (const std::exception&) {
+    }
+    grid_.insertRow(grid_.rowCount() - 1, {std::to_string(slot), std::string(item.name), std::string(item.path), state},
+                    static_cast<LPARAM>(slot));
+  }
+}
+
+void ItemListPanel::lprocessListTimer_Timer() {
+  loadProcesslist();
+  KillTimer(window_, kLprocessListTimer);
+}
+
+void ItemListPanel::refreshTasklist_Click() { loadProcesslist(); }
+
+void ItemListPanel::MSFlexGrid1_MouseDown() { showPopupMenu(window_, IDR_GRID_MENU); }
+
+void ItemListPanel::cmdAddnew_Click() {
+  HWND button = GetDlgItem(window_, IDC_ADD_PROGRAM);
+  EnableWindow(button, FALSE);
+  try {
+    const std::string path =
+        ui::chooseFile(window_, "Choose .exe file you would like to monitor", "Executable Files (*.exe)|*.exe");
+    if (path.size() > 1) {
+      const std::string name = path.substr(path.find_last_of('\\') + 1);
+      if (checkforduplicateProcess(name)) {
+        ui::showNotice(window_, kDuplicateProcessMessage);
+      } else {
+        formats::appendItem(formats::itemFilePath(folder_), name, path);
+        requestRebuild();
+      }
+    }
+  } catch (const std::exception& e) {
+    EnableWindow(button, TRUE);
+    ui::showError(window_, e);
+    return;
+  }
+  EnableWindow(button, TRUE);
+}
+
+void ItemListPanel::cmdDelete_Click() {
+  HWND button = GetDlgItem(window_, IDC_DELETE_ITEM);
+  EnableWindow(button, FALSE);
+  const int row = grid_.selectedRow();
+  const LPARAM slot = row < 0 ? ui::Grid::kNoData : grid_.rowData(row);
+  if (slot == ui::Grid::kNoData) {
+    ui::showNotice(window_, kSelectItemMessage);
+  } else if (ui::confirmWithQuestion(window_, kConfirmDeleteMessage)) {
+    try {
+      ui::WaitCursor hourglass;
+      formats::rewriteWithout(formats::itemFilePath(folder_), itemSlots, static_cast<long>(slot));
+      loadProcesslist();
+    } catch (const std::exception&) {
+      EnableWindow(button, TRUE);
+      ui::showNotice(window_, kDeleteFailedMessage);
+      return;
+    }
+  }
+  ui::showArrow();
+  EnableWindow(button, TRUE);
+}
+
+void ItemListPanel::cmdAddService_Click() {
+  ServicePicker::show(window_, folder_, [this] { requestRebuild(); });
+}
+
+}  // namespace app

@@ -1,0 +1,59 @@
+#pragma once
+// The "Processes Monitoring" frame of the main window: the grid of monitored
+// items with their states, and the buttons that add and delete them.
+#include <windows.h>
+
+#include <string>
+
+#include "formats/item_file.h"
+#include "ui/grid.h"
+#include "win/wmi_processes.h"
+
+namespace app {
+
+inline constexpr char kDuplicateProcessMessage[] = "Process already exists on the list to monitor";
+inline constexpr char kSelectItemMessage[] = "You must first select an item to delete";
+inline constexpr char kConfirmDeleteMessage[] =
+    "Are you sure you would like to delete this item? You cannot undo this operation!";
+inline constexpr char kDeleteFailedMessage[] = "Error: You must select and item";
+
+class ItemListPanel {
+ public:
+  explicit ItemListPanel(std::string folder) : folder_(std::move(folder)) {}
+
+  // Takes the controls of the main window; the grid gets its columns.
+  void attach(HWND window);
+  // The column widths as designed.
+  void setColumnWidths();
+  // Rebuilds the grid a tenth of a second from now (lprocessListTimer).
+  void requestRebuild();
+  void loadProcesslist();
+
+  bool onCommand(int id);
+  bool onNotify(const NMHDR& header);
+  bool onTimer(UINT_PTR id);
+
+  // True when processes.ob already holds an item of this name.
+  bool checkforduplicateProcess(const std::string& name) const;
+  // The state text of a service item; tells the user when the services
+  // cannot be listed.
+  std::string getServiceStatus(const std::string& displayName) const;
+
+ private:
+  void lprocessListTimer_Timer();
+  void cmdAddnew_Click();
+  void cmdDelete_Click();
+  void cmdAddService_Click();
+  void refreshTasklist_Click();
+  void MSFlexGrid1_MouseDown();
+
+  std::string itemState(const formats::ItemFields& item);
+
+  std::string folder_;
+  HWND window_ = nullptr;
+  ui::Grid grid_;
+  formats::ItemTable itemSlots;
+  win::ProcessFinder processFinder_;  // released before COM is left
+};
+
+}  // namespace app

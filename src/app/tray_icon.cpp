@@ -1,0 +1,57 @@
+#include "app/tray_icon.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace app {
+
+std::array<char, kTipField> fitTrayTip(std::string_view text) {
+  std::array<char, kTipField> field;
+  field.fill(' ');
+  const std::size_t n = std::min(text.size(), kTipField - 1);
+  std::copy_n(text.begin(), n, field.begin());
+  field[n] = '\0';
+  return field;
+}
+
+NOTIFYICONDATAA makeTrayRecord(HWND window, UINT id, UINT flags, UINT callbackMessage, HICON icon,
+                               std::string_view tip) {
+  NOTIFYICONDATAA record{};
+  record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+  record.hWnd = window;
+  record.uID = id;
+  record.uFlags = flags;
+  record.uCallbackMessage = callbackMessage;
+  record.hIcon = icon;
+  const auto field = fitTrayTip(tip);
+  std::memcpy(record.szTip, field.data(), field.size());
+  return record;
+}
+
+// The icon's notifications come to the window as its own mouse-move
+// message: the tray's mouse message stands where a move has its X position.
+void TrayIcon::addicontotaskbar() {
+  NOTIFYICONDATAA record =
+      makeTrayRecord(window_, kTrayIconId, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_MOUSEMOVE, icon_, kTrayTip);
+  Shell_NotifyIconA(NIM_ADD, &record);
+}
+
+void TrayIcon::deleteiconfromtaskbar() {
+  NOTIFYICONDATAA record = makeTrayRecord(window_, kTrayIconId, 0, 0, nullptr, "");
+  Shell_NotifyIconA(NIM_DELETE, &record);
+}
+
+bool TrayIcon::isNotification(WPARAM wParam, LPARAM lParam) const {
+  if (wParam != kTrayIconId || HIWORD(lParam) != 0) return false;
+  if (!IsWindowVisible(window_)) return true;
+  // A real pointer move over the bare window at exactly that point is no
+  // notification.
+  DWORD at = GetMessagePos();
+  POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  ScreenToClient(window_, &p);
+  return !(p.x == LOWORD(lParam) && p.y == 0);
+}
+
+}  // namespace app

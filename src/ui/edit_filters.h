@@ -1,0 +1,16 @@
+#pragma once
+// Helpers for the text fields of the action panel and the e-mail dialog.
+#include <windows.h>
+
+#include <string>
+
+namespace ui {
+
+// Lets only digits, the full stop and backspace be typed into an edit
+// control; pasting from its context menu still works.
+void applyNumericKeyFilter(HWND edit);
+
+// The text of a control.
+std::string controlText(HWND control);
+
+}  // namespace ui
