@@ -1,0 +1,128 @@
+// The engine run as the Windows service. The Service Control Manager starts
+// it; it reports its start, runs the engine until it is stopped or the system
+// shuts down, and reports its end. "BrennixMonitorsrv.exe -debug" runs the
+// same engine in the console, outside the Service Control Manager, until
+// Ctrl+C.
+#include <windows.h>
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "win/error.h"
+#include "base/text.h"
+#include "win/unique_resource.h"
+#include "control/engine_programs.h"
+#include "monitor/engine.h"
+
+namespace {
+
+// The longest a single step of the start or the stop should take.
+constexpr DWORD kPendingWaitHintMs = 3000;
+
+// What the service tells the Service Control Manager about itself. The
+// service's thread and the control handler both report, so each report is
+// made whole under a lock, and nothing follows SERVICE_STOPPED.
+class StatusReporter {
+ public:
+  void attach(SERVICE_STATUS_HANDLE handle) { handle_ = handle; }
+
+  void report(DWORD state, DWORD exitCode = NO_ERROR) {
+    std::lock_guard lock(mutex_);
+    if (status_.dwCurrentState == SERVICE_STOPPED) return;
+    const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
+    status_.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
+    status_.dwCurrentState = state;
+    status_.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    status_.dwWin32ExitCode = exitCode;
+    status_.dwServiceSpecificExitCode = 0;
+    // Each report of a pending state is one step further; other states have none.
+    status_.dwCheckPoint = pending ? status_.dwCheckPoint + 1 : 0;
+    status_.dwWaitHint = pending ? kPendingWaitHintMs : 0;
+    SetServiceStatus(handle_, &status_);
+  }
+
+ private:
+  std::mutex mutex_;
+  SERVICE_STATUS_HANDLE handle_ = nullptr;
+  SERVICE_STATUS status_{};
+};
+
+// The one service of this process. It lives as long as the process, as the
+// control handler may be called until the process ends.
+struct Service {
+  std::string name{control::kServiceName};
+  StatusReporter status;
+  win::unique_handle stop;  // set when the engine is to stop
+};
+Service service;
+
+DWORD WINAPI controlHandler(DWORD control, DWORD, void*, void* context) {
+  auto& self = *static_cast<Service*>(context);
+  switch (control) {
+    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_SHUTDOWN:
+      // STOP_PENDING goes out before the engine can end and report STOPPED.
+      self.status.report(SERVICE_STOP_PENDING);
+      SetEvent(self.stop.get());
+      return NO_ERROR;
+    case SERVICE_CONTROL_INTERROGATE:
+      return NO_ERROR;
+    default:
+      return ERROR_CALL_NOT_IMPLEMENTED;
+  }
+}
+
+void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
+  auto& self = service;
+  // The name it was started under: the service may be installed under another.
+  if (argc > 0 && argv[0]) self.name = argv[0];
+  SERVICE_STATUS_HANDLE handle = RegisterServiceCtrlHandlerExA(self.name.c_str(), controlHandler, &self);
+  if (!handle) return;
+  self.status.attach(handle);
+  self.status.report(SERVICE_START_PENDING);
+  self.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!self.stop) {
+    self.status.report(SERVICE_STOPPED, GetLastError());
+    return;
+  }
+  self.status.report(SERVICE_START_PENDING);
+  const DWORD result = monitor::runEngine(self.stop.get(), [&] { self.status.report(SERVICE_RUNNING); });
+  self.status.report(SERVICE_STOPPED, result);
+}
+
+BOOL WINAPI consoleHandler(DWORD) {
+  SetEvent(service.stop.get());
+  return TRUE;
+}
+
+int runInConsole() {
+  service.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!service.stop) return 1;
+  SetConsoleCtrlHandler(consoleHandler, TRUE);
+  const DWORD result = monitor::runEngine(service.stop.get(), [] {
+    std::puts("Brennix Monitor engine running; Ctrl+C stops it.");
+    std::fflush(stdout);
+  });
+  std::puts("Brennix Monitor engine stopped.");
+  return result == NO_ERROR ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && base::equalsIgnoringCase(argv[1], "-debug")) return runInConsole();
+
+  std::string ownProcessService(control::kServiceName);  // one service per process: any name serves
+  SERVICE_TABLE_ENTRYA table[] = {{ownProcessService.data(), serviceMain}, {nullptr, nullptr}};
+  if (StartServiceCtrlDispatcherA(table)) return 0;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
+    std::fputs("BrennixMonitorsrv.exe is the program of the Brennix Monitor service and is started by\n"
+               "the Service Control Manager; \"BrennixMonitorsrv.exe -debug\" runs it in this console.\n",
+               stderr);
+  } else {
+    std::fprintf(stderr, "BrennixMonitorsrv.exe: %s (error %lu)\n", win::describeError(error).c_str(), error);
+  }
+  return 1;
+}

@@ -1,0 +1,64 @@
+// nssm.exe: the Brennix Monitor service installer. Creates and deletes the
+// engine service for the install and uninstall batch files; see
+// control/service_tool.h for the command lines it takes.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "win/error.h"
+#include "win/unique_resource.h"
+#include "control/service_tool.h"
+
+namespace {
+
+constexpr int kUsageExit = 1;
+constexpr int kFailureExit = 2;
+
+// Prints what failed with the system's description of `error`.
+int fail(const std::string& what, DWORD error) {
+  std::fprintf(stderr, "nssm.exe: %s: %s (error %lu)\n", what.c_str(), win::describeError(error).c_str(), error);
+  return kFailureExit;
+}
+
+// An own-process service, started with the system, whose key name and
+// display name are both `name`.
+int installService(const std::string& name, const std::string& program) {
+  win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+  if (!manager) return fail("cannot open the Service Control Manager", GetLastError());
+  const std::string binaryPath = control::serviceBinaryPath(program);
+  win::unique_schandle created(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_QUERY_STATUS,
+                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                               binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!created) return fail("cannot install the service \"" + name + "\"", GetLastError());
+  std::printf("Service \"%s\" installed: %s\n", name.c_str(), binaryPath.c_str());
+  return 0;
+}
+
+// Deletes the service; a running one goes when it stops.
+int removeService(const std::string& name) {
+  win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return fail("cannot open the Service Control Manager", GetLastError());
+  win::unique_schandle existing(OpenServiceA(manager.get(), name.c_str(), DELETE));
+  if (!existing || !DeleteService(existing.get()))
+    return fail("cannot remove the service \"" + name + "\"", GetLastError());
+  std::printf("Service \"%s\" removed.\n", name.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto command = control::parseServiceToolArguments(std::vector<std::string>(argv + 1, argv + argc));
+  switch (command.kind) {
+    case control::ServiceToolCommand::Kind::Install:
+      return installService(command.name, command.program);
+    case control::ServiceToolCommand::Kind::Remove:
+      return removeService(command.name);
+    case control::ServiceToolCommand::Kind::Usage:
+      break;
+  }
+  std::fputs(control::kServiceToolUsage, stderr);
+  return kUsageExit;
+}

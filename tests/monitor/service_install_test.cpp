@@ -1,0 +1,109 @@
+// The engine service against Wine's Service Control Manager: installed by the
+// batch file from a folder with an awkward name, started and stopped with the
+// net commands, removed by the uninstall batch.
+#include <gtest/gtest.h>
+
+#include "base/text.h"
+#include "control/service_batch.h"
+#include "e2e/driver.h"
+#include "win/registry.h"
+#include "control/engine_programs.h"
+
+namespace {
+
+const std::string kProgram(control::kServiceProgram);
+
+// Runs a command line hidden, in `folder`, and gives its exit code.
+DWORD run(std::string commandLine, const std::string& folder) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
+                 &si, &pi);
+  win::unique_handle process(pi.hProcess), thread(pi.hThread);
+  EXPECT_EQ(WaitForSingleObject(process.get(), 60000), WAIT_OBJECT_0) << commandLine << " did not end";
+  DWORD exitCode = 0;
+  GetExitCodeProcess(process.get(), &exitCode);
+  return exitCode;
+}
+
+win::unique_schandle openService(DWORD access) {
+  win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  return win::unique_schandle(OpenServiceA(manager.get(), control::kServiceName.data(), access));
+}
+
+// The service's state (0 when there is no such service) and process.
+SERVICE_STATUS_PROCESS status() {
+  SERVICE_STATUS_PROCESS s{};
+  DWORD needed = 0;
+  QueryServiceStatusEx(openService(SERVICE_QUERY_STATUS).get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&s),
+                       sizeof s, &needed);
+  return s;
+}
+
+bool reaches(DWORD state) {
+  return e2e::waitUntil([&] { return status().dwCurrentState == state; }, std::chrono::seconds(20));
+}
+
+std::string registryValue(const std::string& value) {
+  return win::readRegistryValue(HKEY_LOCAL_MACHINE, std::string(control::kServiceKey), value).text();
+}
+
+std::string imageOf(DWORD processId) {
+  win::unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  char path[MAX_PATH];
+  DWORD size = MAX_PATH;
+  return QueryFullProcessImageNameA(process.get(), 0, path, &size) ? std::string(path, size) : "";
+}
+
+// Stops and deletes the service, left by an earlier run or by a failed test.
+void removeService() {
+  auto service = openService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+  SERVICE_STATUS s;
+  if (ControlService(service.get(), SERVICE_CONTROL_STOP, &s)) reaches(SERVICE_STOPPED);
+  if (DeleteService(service.get())) reaches(0);
+}
+struct ServiceRemover {
+  ServiceRemover() { removeService(); }
+  ~ServiceRemover() { removeService(); }
+};
+
+TEST(ServiceBatchFiles, InstallStartStopAndRemoveTheServiceOfAFolderWithBlanksAmpersandAndPercent) {
+  e2e::TempFolder app("Brennix 100%Tools%x&y");
+  ServiceRemover remover;  // goes first, so that the folder's programs can be deleted
+  for (std::string file : {kProgram, std::string(control::kServiceTool)})
+    ASSERT_TRUE(CopyFileA((e2e::builtAppFolder() + "\\" + file).c_str(), app.file(file).c_str(), FALSE));
+  app.write(std::string(control::kInstallBatch), control::installServiceBatch(app.path()));
+  app.write(std::string(control::kUninstallBatch), control::uninstallServiceBatch(app.path()));
+
+  // The batch goes to the root first: nssm.exe is found only if its cd
+  // reaches the folder.
+  run("cmd.exe /c installservice.bat >out.txt 2>&1", app.path());
+  ASSERT_TRUE(reaches(SERVICE_RUNNING)) << app.read("out.txt");
+  EXPECT_EQ(registryValue("Type"), "16") << "own process";
+  EXPECT_EQ(registryValue("Start"), "2") << "started with the system";
+  EXPECT_EQ(registryValue("DisplayName"), control::kServiceName);
+  const DWORD firstProcess = status().dwProcessId;
+  EXPECT_TRUE(base::equalsIgnoringCase(imageOf(firstProcess), app.file(kProgram))) << imageOf(firstProcess);
+
+  run("cmd.exe /c " + control::netStopCommand(), app.path());
+  ASSERT_TRUE(reaches(SERVICE_STOPPED));
+  win::unique_handle first(OpenProcess(SYNCHRONIZE, FALSE, firstProcess));
+  EXPECT_TRUE(!first || WaitForSingleObject(first.get(), 10000) == WAIT_OBJECT_0) << "its process ends";
+  run("cmd.exe /c " + control::netStartCommand(), app.path());
+  ASSERT_TRUE(reaches(SERVICE_RUNNING));
+
+  EXPECT_EQ(run("cmd.exe /c uninstallservice.bat >out.txt 2>&1", app.path()), 0u) << app.read("out.txt");
+  EXPECT_TRUE(reaches(0)) << app.read("out.txt");
+  EXPECT_EQ(registryValue("Type"), "");
+  EXPECT_NE(run("cmd.exe /c nssm.exe remove BrennixMonitor confirm 2>out.txt", app.path()), 0u);
+  EXPECT_NE(app.read("out.txt").find("(error 1060)"), std::string::npos) << app.read("out.txt");  // no such service
+
+  // Any other command line gets the usage; the service program refuses to
+  // run outside the Service Control Manager instead of waiting for ever.
+  EXPECT_NE(run("cmd.exe /c nssm.exe remove BrennixMonitor 2>out.txt", app.path()), 0u);
+  EXPECT_NE(app.read("out.txt").find("nssm.exe - Brennix Monitor service installer"), std::string::npos);
+  EXPECT_NE(run("cmd.exe /c " + kProgram, app.path()), 0u);
+}
+
+}  // namespace
