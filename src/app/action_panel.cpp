@@ -37,7 +37,9 @@ constexpr PanelControl kPanel[] = {
 // Before a left press toggles the unchecked sound box, the note; the box
 // ends up checked and the press does not toggle it a second time.
 LRESULT CALLBACK soundNote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-  if (message == WM_LBUTTONDOWN && SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_UNCHECKED) {
+  // The second press of a double-click comes as WM_LBUTTONDBLCLK.
+  const bool press = message == WM_LBUTTONDOWN || message == WM_LBUTTONDBLCLK;
+  if (press && SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_UNCHECKED) {
     ui::showNotice(GetParent(hwnd), kSoundNote);
     const bool checked = SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
     SendMessageA(hwnd, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
@@ -54,10 +56,14 @@ void ActionPanel::attach(HWND window) {
   ui::applyNumericKeyFilter(GetDlgItem(window, IDC_RESTART_SECONDS));
   ui::applyNumericKeyFilter(GetDlgItem(window, IDC_REPEAT_MINUTES));
   SetWindowSubclass(GetDlgItem(window, IDC_PLAY_SOUND), soundNote, 1, 0);
+  for (const auto& control : kPanel)
+    if (!control.checkBox) ui::removeTextLimit(GetDlgItem(window, control.id));
+  // The static control draws with its own font: it is given the underlined one.
   LOGFONTA font{};
   GetObjectA(reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)), sizeof font, &font);
   font.lfUnderline = TRUE;
   linkFont_.reset(CreateFontIndirectA(&font));
+  SendDlgItemMessageA(window, IDC_VIEW_LOG, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
 }
 
 bool ActionPanel::onCommand(int id, int code) {
@@ -71,7 +77,9 @@ bool ActionPanel::onCommand(int id, int code) {
       return true;
     case IDC_SAVE_AND_CLOSE: cmdExit_Click(); return true;
     case IDC_BROWSE_SOUND: cmdbrowseWavFile_Click(); return true;
-    case IDC_VIEW_LOG: lblviewlog_Click(); return true;
+    case IDC_VIEW_LOG:
+      if (code == STN_CLICKED) lblviewlog_Click();  // a double-click is one click
+      return true;
     case IDC_EMAIL_SETTINGS: cmdEmailsettings_Click(); return true;
     default: return false;
   }
@@ -86,7 +94,6 @@ HBRUSH ActionPanel::onCtlColorStatic(HDC dc, HWND control) {
   if (control != GetDlgItem(window_, IDC_VIEW_LOG)) return nullptr;
   SetTextColor(dc, GetSysColor(COLOR_ACTIVECAPTION));
   SetBkMode(dc, TRANSPARENT);
-  SelectObject(dc, linkFont_.get());
   return GetSysColorBrush(COLOR_BTNFACE);
 }
 

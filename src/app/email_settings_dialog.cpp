@@ -47,6 +47,8 @@ INT_PTR EmailSettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM) {
 
 void EmailSettingsDialog::Form_Load() {
   ui::applyNumericKeyFilter(GetDlgItem(hwnd_, IDC_SMTP_PORT));
+  for (auto [id, field] : kTextFields) ui::removeTextLimit(GetDlgItem(hwnd_, id));
+  ui::removeTextLimit(GetDlgItem(hwnd_, IDC_MESSAGE));
   SendDlgItemMessageA(hwnd_, IDC_PASSWORD, EM_SETPASSWORDCHAR, '*', 0);
   for (auto [id, field] : kTextFields) SetDlgItemTextA(hwnd_, id, (settings_.*field).asText().c_str());
   auto authentication = settings_.useAuthentication.asNumber();

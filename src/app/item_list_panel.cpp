@@ -29,6 +29,21 @@ void ItemListPanel::attach(HWND window) {
   window_ = window;
   grid_ = ui::Grid(GetDlgItem(window, IDC_ITEM_GRID));
   grid_.setUp({"", "", "", ""});
+  SetWindowSubclass(grid_.handle(), gridProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+LRESULT CALLBACK ItemListPanel::gridProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR self) {
+  if (message == WM_RBUTTONDOWN) {
+    auto* panel = reinterpret_cast<ItemListPanel*>(self);
+    try {
+      panel->MSFlexGrid1_MouseDown();
+    } catch (const std::exception& e) {
+      ui::showError(panel->window_, e);
+    }
+    return 0;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 // The index column in effect invisible, then 40 %, 40 % and 20 % of the
@@ -45,12 +60,6 @@ bool ItemListPanel::onCommand(int id) {
     case IDM_REFRESH_LIST: refreshTasklist_Click(); return true;
     default: return false;
   }
-}
-
-bool ItemListPanel::onNotify(const NMHDR& header) {
-  if (header.idFrom != IDC_ITEM_GRID || header.code != NM_RCLICK) return false;
-  MSFlexGrid1_MouseDown();
-  return true;
 }
 
 bool ItemListPanel::onTimer(UINT_PTR id) {
@@ -80,6 +89,18 @@ std::string ItemListPanel::itemState(const formats::ItemFields& item) {
 }
 
 void ItemListPanel::loadProcesslist() {
+  if (rebuilding_) return;
+  rebuilding_ = true;
+  try {
+    rebuild();
+  } catch (...) {
+    rebuilding_ = false;
+    throw;
+  }
+  rebuilding_ = false;
+}
+
+void ItemListPanel::rebuild() {
   ui::GridUpdate update(grid_);
   // Three empty rows; items go in file order before the last of them.
   try {
@@ -116,7 +137,10 @@ void ItemListPanel::loadProcesslist() {
   }
 }
 
+// A tick that falls due while a rebuild still runs (in a message box of
+// it) waits for the next tick.
 void ItemListPanel::lprocessListTimer_Timer() {
+  if (rebuilding_) return;
   loadProcesslist();
   KillTimer(window_, kLprocessListTimer);
 }
@@ -129,6 +153,11 @@ void ItemListPanel::cmdAddnew_Click() {
   HWND button = GetDlgItem(window_, IDC_ADD_PROGRAM);
   EnableWindow(button, FALSE);
   try {
+    if (formats::itemFileIsFull(formats::itemFilePath(folder_))) {
+      ui::showNotice(window_, kListFullMessage);
+      EnableWindow(button, TRUE);
+      return;
+    }
     const std::string path =
         ui::chooseFile(window_, "Choose .exe file you would like to monitor", "Executable Files (*.exe)|*.exe");
     if (path.size() > 1) {

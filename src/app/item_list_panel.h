@@ -17,6 +17,7 @@ inline constexpr char kConfirmDeleteMessage[] =
     "Are you sure you would like to delete this item? You cannot undo this operation!";
 inline constexpr char kDeleteFailedMessage[] = "Error: You must select and item";
 
+
 class ItemListPanel {
  public:
   explicit ItemListPanel(std::string folder) : folder_(std::move(folder)) {}
@@ -30,7 +31,6 @@ class ItemListPanel {
   void loadProcesslist();
 
   bool onCommand(int id);
-  bool onNotify(const NMHDR& header);
   bool onTimer(UINT_PTR id);
 
   // True when processes.ob already holds an item of this name.
@@ -48,12 +48,20 @@ class ItemListPanel {
   void MSFlexGrid1_MouseDown();
 
   std::string itemState(const formats::ItemFields& item);
+  void rebuild();
+
+  // The grid's right button opens the menu on the press, leaving the
+  // selection as it is.
+  static LRESULT CALLBACK gridProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
 
   std::string folder_;
   HWND window_ = nullptr;
   ui::Grid grid_;
   formats::ItemTable itemSlots;
   win::ProcessFinder processFinder_;  // released before COM is left
+  // A rebuild shows messages, whose loops run timer ticks and clicks: no
+  // rebuild starts while one is still running.
+  bool rebuilding_ = false;
 };
 
 }  // namespace app

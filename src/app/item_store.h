@@ -9,6 +9,11 @@
 
 namespace app {
 
+// Both add paths refuse an item that would go beyond the table.
+inline constexpr char kListFullMessage[] =
+    "The list is full: processes.ob holds at most 36 lines, that is 35 items. Delete an item before adding "
+    "another.";
+
 // Fills the table from the file. A file that does not pass the file-exists
 // test is created (truncating anything of that name) holding the blank line,
 // and the table stays empty.

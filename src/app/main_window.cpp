@@ -106,9 +106,6 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       onCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
-    case WM_NOTIFY:
-      items_.onNotify(*reinterpret_cast<NMHDR*>(lParam));
-      return 0;
     case WM_CTLCOLORSTATIC:
       if (HBRUSH brush = actions_.onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
         return reinterpret_cast<LRESULT>(brush);

@@ -77,7 +77,10 @@ void ServicePicker::Form_Load() {
 }
 
 void ServicePicker::Timer1_Timer() {
+  if (loading_) return;
+  loading_ = true;
   loadservices();
+  loading_ = false;
   KillTimer(hwnd_, kTimer1);
 }
 
@@ -103,6 +106,9 @@ void ServicePicker::loadservices() {
   ShowWindow(grid.handle(), SW_HIDE);
   grid.clearSelection();
   ShowWindow(grid.handle(), SW_SHOW);
+  // Hiding took the keyboard focus from the list: it gets it back, so that
+  // the arrow keys choose a service.
+  SetFocus(grid.handle());
 }
 
 void ServicePicker::cmdok_Click() {
@@ -119,6 +125,10 @@ void ServicePicker::cmdok_Click() {
   try {
     if (checkforduplicateProcess(folder_, name)) {
       ui::showNotice(hwnd_, kServiceMonitoredMessage);
+      return;
+    }
+    if (formats::itemFileIsFull(formats::itemFilePath(folder_))) {
+      ui::showNotice(hwnd_, kListFullMessage);
       return;
     }
     formats::appendItem(formats::itemFilePath(folder_), name, formats::kServiceMarker);

@@ -19,6 +19,8 @@ std::array<char, kTipField> fitTrayTip(std::string_view text) {
 NOTIFYICONDATAA makeTrayRecord(HWND window, UINT id, UINT flags, UINT callbackMessage, HICON icon,
                                std::string_view tip) {
   NOTIFYICONDATAA record{};
+  // The first form of the record: 88 bytes in a 32-bit program, 104 in a
+  // 64-bit one, whose window and icon handles are 8 bytes with padding.
   record.cbSize = NOTIFYICONDATAA_V1_SIZE;
   record.hWnd = window;
   record.uID = id;

@@ -88,6 +88,16 @@ void rewriteWithout(const std::string& file, ItemTable& table, long index) {
   });
 }
 
+bool itemFileIsFull(const std::string& file) {
+  base::unique_file f(std::fopen(file.c_str(), "rb"));
+  if (!f) return false;
+  base::LineReader reader(f.get());
+  std::string line;
+  std::size_t count = 0;
+  while (count < kItemSlots && reader.next(line)) ++count;
+  return count >= kItemSlots;
+}
+
 bool fileHasItemNamed(const std::string& file, std::string_view name) {
   std::array<std::string, kItemSlots> slots;
   auto f = base::openFile(file, "rb");

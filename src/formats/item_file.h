@@ -62,6 +62,11 @@ void appendItem(const std::string& file, std::string_view name, std::string_view
 // Throws base::Error for an index outside 0..35 before touching the file.
 void rewriteWithout(const std::string& file, ItemTable& table, long index);
 
+// True when the file holds the table's 36 lines or more: an item appended
+// now would lie beyond the table, where no list shows it. A missing file is
+// not full.
+bool itemFileIsFull(const std::string& file);
+
 // True when one of the file's first 36 lines has a name field equal to `name`
 // ignoring letter case (whole field, no trimming).
 bool fileHasItemNamed(const std::string& file, std::string_view name);

@@ -17,6 +17,8 @@ LRESULT CALLBACK numericKeys(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 
 void applyNumericKeyFilter(HWND edit) { SetWindowSubclass(edit, numericKeys, 1, 0); }
 
+void removeTextLimit(HWND edit) { SendMessageA(edit, EM_SETLIMITTEXT, 0, 0); }
+
 std::string controlText(HWND control) {
   std::string text(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
   text.resize(static_cast<std::size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));

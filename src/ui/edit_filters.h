@@ -10,6 +10,10 @@ namespace ui {
 // control; pasting from its context menu still works.
 void applyNumericKeyFilter(HWND edit);
 
+// Lets a text field take text of any length (the system limits one to about
+// 32,000 characters otherwise).
+void removeTextLimit(HWND edit);
+
 // The text of a control.
 std::string controlText(HWND control);
 

@@ -2,14 +2,16 @@
 
 namespace win {
 
+bool anotherCopyHoldsMark(bool gotHandle, DWORD error) {
+  return gotHandle ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+}
+
 SingleInstance acquireSingleInstance(const char* name) {
   SingleInstance result;
   HANDLE mark = CreateMutexA(nullptr, FALSE, name);
   const DWORD error = GetLastError();
   result.mark.reset(mark);
-  // When the mark cannot be made at all, the copy runs rather than refusing
-  // to start.
-  result.anotherRunning = mark && error == ERROR_ALREADY_EXISTS;
+  result.anotherRunning = anotherCopyHoldsMark(mark != nullptr, error);
   return result;
 }
 

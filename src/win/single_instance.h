@@ -12,6 +12,12 @@ struct SingleInstance {
   bool anotherRunning = false;  // another copy of this program holds it
 };
 
+// What the attempt to create the mark says about another copy: the mark
+// existed already, or it exists but this copy may not open it (the first
+// copy runs elevated, this one does not). When the mark cannot be made for
+// any other reason, the copy runs rather than refusing to start.
+bool anotherCopyHoldsMark(bool gotHandle, DWORD error);
+
 // Creates or opens the mark of this name.
 SingleInstance acquireSingleInstance(const char* name);
 
