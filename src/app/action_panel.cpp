@@ -50,6 +50,14 @@ LRESULT CALLBACK soundNote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 
 }  // namespace
 
+std::optional<UINT> checkStateOf(const formats::Slot& slot) {
+  const auto value = slot.asNumber();
+  if (!value || *value < 0 || *value > 2) return std::nullopt;
+  return *value == 2 ? BST_INDETERMINATE : static_cast<UINT>(*value);
+}
+
+formats::Slot slotOfCheckState(UINT state) { return formats::Slot::number(state == BST_CHECKED ? 1 : 0); }
+
 void ActionPanel::attach(HWND window) {
   window_ = window;
   CheckDlgButton(window, IDC_RESTART, BST_CHECKED);
@@ -116,9 +124,7 @@ void ActionPanel::loadSettings() {
   for (const auto& control : kPanel) {
     const formats::Slot& slot = settingsSlots.*control.field;
     if (control.checkBox) {
-      auto value = slot.asNumber();
-      if (value && *value >= 0 && *value <= 2)
-        CheckDlgButton(window_, control.id, *value == 2 ? BST_INDETERMINATE : static_cast<UINT>(*value));
+      if (auto state = checkStateOf(slot)) CheckDlgButton(window_, control.id, *state);
     } else {
       SetDlgItemTextA(window_, control.id, slot.asText().c_str());
     }
@@ -129,9 +135,8 @@ void ActionPanel::loadSettings() {
 void ActionPanel::cmdExit_Click() {
   for (const auto& control : kPanel) {
     settingsSlots.*control.field =
-        control.checkBox
-            ? formats::Slot::number(IsDlgButtonChecked(window_, control.id) == BST_CHECKED ? 1 : 0)
-            : formats::Slot::text(ui::controlText(GetDlgItem(window_, control.id)));
+        control.checkBox ? slotOfCheckState(IsDlgButtonChecked(window_, control.id))
+                         : formats::Slot::text(ui::controlText(GetDlgItem(window_, control.id)));
   }
   try {
     formats::writeSettings(formats::settingsFilePath(folder_), settingsSlots);

@@ -4,6 +4,7 @@
 // settings.ob together with the e-mail settings.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "formats/settings_file.h"
@@ -12,6 +13,13 @@
 namespace app {
 
 inline constexpr char kSoundNote[] = "Note: Sound will not play when monitoring services. ";
+
+// The state a check box takes from a line of settings.ob: BST_UNCHECKED,
+// BST_CHECKED or BST_INDETERMINATE (greyed) for 0, 1 and 2; nothing for any
+// other value, which the box refuses.
+std::optional<UINT> checkStateOf(const formats::Slot& slot);
+// What a save stores for a check box: 1 when checked, 0 in any other state.
+formats::Slot slotOfCheckState(UINT state);
 
 class ActionPanel {
  public:

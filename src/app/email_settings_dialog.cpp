@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "app/action_panel.h"
 #include "ui/edit_filters.h"
 #include "ui/message_box.h"
 #include "ui/resource.h"
@@ -51,9 +52,11 @@ void EmailSettingsDialog::Form_Load() {
   ui::removeTextLimit(GetDlgItem(hwnd_, IDC_MESSAGE));
   SendDlgItemMessageA(hwnd_, IDC_PASSWORD, EM_SETPASSWORDCHAR, '*', 0);
   for (auto [id, field] : kTextFields) SetDlgItemTextA(hwnd_, id, (settings_.*field).asText().c_str());
-  auto authentication = settings_.useAuthentication.asNumber();
-  if (authentication && (*authentication == 0 || *authentication == 1))
-    CheckDlgButton(hwnd_, IDC_USE_AUTHENTICATION, static_cast<UINT>(*authentication));
+  // A two-state box: a stored 2 (greyed elsewhere) is refused, as any other
+  // value that is not 0 or 1, and the box stays unchecked.
+  auto authentication = checkStateOf(settings_.useAuthentication);
+  if (authentication && *authentication != BST_INDETERMINATE)
+    CheckDlgButton(hwnd_, IDC_USE_AUTHENTICATION, *authentication);
   SetDlgItemTextA(hwnd_, IDC_MESSAGE, formats::decodeBody(settings_.message.asText()).c_str());
   chkuseAuthentication_Click();
 }
@@ -67,8 +70,7 @@ void EmailSettingsDialog::chkuseAuthentication_Click() {
 
 void EmailSettingsDialog::OKButton_Click() {
   for (auto [id, field] : kTextFields) settings_.*field = formats::Slot::text(ui::controlText(GetDlgItem(hwnd_, id)));
-  settings_.useAuthentication =
-      formats::Slot::number(IsDlgButtonChecked(hwnd_, IDC_USE_AUTHENTICATION) == BST_CHECKED ? 1 : 0);
+  settings_.useAuthentication = slotOfCheckState(IsDlgButtonChecked(hwnd_, IDC_USE_AUTHENTICATION));
   settings_.message = formats::Slot::text(formats::encodeBody(ui::controlText(GetDlgItem(hwnd_, IDC_MESSAGE))));
   try {
     formats::writeSettings(formats::settingsFilePath(folder_), settings_);

@@ -2,21 +2,25 @@
 // processes.ob as a service item.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "base/text.h"
+#include "app/service_picker.h"
 #include "e2e/utility.h"
-#include "win/services.h"
 
 namespace {
 
 using namespace e2e;
-using namespace std::chrono_literals;
 
 struct Picker {
   HWND window = nullptr;
   HWND grid = nullptr;
   Rows rows;  // as listed
+
+  int rowOf(const std::string& displayName) const {
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      if (rows[i][1] == " " + displayName) return static_cast<int>(i);
+    return -1;
+  }
+  void choose(const std::string& displayName) const { selectListRow(grid, rowOf(displayName)); }
+  void pressOk() const { click(GetDlgItem(window, IDC_PICKER_OK)); }
 };
 
 // Opens the picker from the main window and waits for its list.
@@ -26,106 +30,73 @@ Picker openPicker(const Utility& utility) {
   p.window = waitForTopWindow(utility.id(), "#32770", "Services");
   if (!p.window) return p;
   p.grid = GetDlgItem(p.window, IDC_SERVICE_GRID);
-  if (!waitUntil([&] { return listRowCount(p.grid) > 1; }, 30s)) p.window = nullptr;  // the list never came
-  else p.rows = listRows(p.grid, 3);
+  if (!waitUntil([&] { return listRowCount(p.grid) > 1; }, 30s))
+    p.window = nullptr;  // the list never came
+  else
+    p.rows = listRows(p.grid, 3);
   return p;
 }
 
-int rowOf(const Picker& p, const std::string& displayName) {
-  for (std::size_t i = 0; i < p.rows.size(); ++i)
-    if (p.rows[i][1] == " " + displayName) return static_cast<int>(i);
-  return -1;
+HWND focusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus;
 }
 
-void pressOk(const Picker& p) { click(GetDlgItem(p.window, IDC_PICKER_OK)); }
-
-TEST(ServicePicker, ListsEveryServiceSortedByNameWithItsStateBelowAnEmptyRow) {
-  AppFolder app;
-  Utility utility(app);
-  Picker picker = openPicker(utility);
-  ASSERT_NE(picker.window, nullptr);
-  EXPECT_EQ(listHeaders(picker.grid), (std::vector<std::string>{"", "Service Name", "Service Status"}));
-
-  win::ServiceListing listing = win::listServices();
-  ASSERT_TRUE(listing.listed);
-  std::vector<win::ServiceEntry>& services = listing.services;
-  std::sort(services.begin(), services.end(), [](const auto& a, const auto& b) {
-    return base::upperCase(a.displayName) < base::upperCase(b.displayName);
-  });
-  Rows expected = {{"", "", ""}};
-  for (const auto& s : services)
-    expected.push_back({"", " " + s.displayName, " " + win::serviceStateName(s.currentState)});
-  EXPECT_EQ(picker.rows, expected);
-  EXPECT_EQ(selectedListRow(picker.grid), -1) << "no service is chosen after the list has loaded";
-  PostMessageA(picker.window, WM_COMMAND, IDC_PICKER_CANCEL, 0);
-}
-
-TEST(ServicePicker, AsksForAChoiceAndRefusesAServiceAlreadyMonitored) {
+TEST(ServicePicker, ListsTheServicesSortedAndAddsTheChosenOne) {
   AppFolder app;
   app.write("processes.ob", " \r\nPRINT SPOOLER|[windows service]\r\n");
   Utility utility(app);
   Picker picker = openPicker(utility);
   ASSERT_NE(picker.window, nullptr);
+  EXPECT_EQ(listHeaders(picker.grid), (std::vector<std::string>{"", "Service Name", "Service Status"}));
+  Rows expected = {{"", "", ""}};
+  for (const auto& s : app::pickerOrder(win::listServices().services))
+    expected.push_back({"", " " + s.displayName, " " + win::serviceStateName(s.currentState)});
+  EXPECT_EQ(picker.rows, expected);
+  EXPECT_EQ(selectedListRow(picker.grid), -1) << "no service is chosen after the list has loaded";
+  EXPECT_EQ(focusOf(picker.window), picker.grid) << "the arrow keys work in the list";
 
-  auto expectNotice = [&](const std::string& text) {
-    auto box = waitForMessageBox(utility.id());
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->text, text);
-    EXPECT_EQ(box->icon, BoxIcon::Information);
-    box->press("OK");
-    pumpFor(200ms);
-    EXPECT_TRUE(IsWindow(picker.window)) << "the picker stays open";
-  };
-  pressOk(picker);  // nothing chosen
-  expectNotice("Please select a service or click cancel to close");
-  selectListRow(picker.grid, 0);  // the empty row
-  pressOk(picker);
-  expectNotice("Please select a service or click cancel to close");
-  ASSERT_GE(rowOf(picker, "Print Spooler"), 0);
-  selectListRow(picker.grid, rowOf(picker, "Print Spooler"));
-  pressOk(picker);
-  expectNotice("The selected service is already being monitored");
+  // Nothing chosen, the empty row, a service already monitored: the picker
+  // says so and stays.
+  for (int emptyRow : {-1, 0}) {
+    if (emptyRow == 0) selectListRow(picker.grid, 0);
+    picker.pressOk();
+    answerBox(utility.id(), "Please select a service or click cancel to close", BoxIcon::Information);
+  }
+  picker.choose("Print Spooler");
+  picker.pressOk();
+  answerBox(utility.id(), "The selected service is already being monitored", BoxIcon::Information);
+  pumpFor(200ms);
+  ASSERT_TRUE(IsWindow(picker.window));
   EXPECT_EQ(app.read("processes.ob"), " \r\nPRINT SPOOLER|[windows service]\r\n");
+
+  // A double-click is OK; the line goes in and the main grid shows it.
+  ASSERT_GE(picker.rowOf("Event Log"), 0);
+  doubleClickListRow(picker.grid, picker.rowOf("Event Log"));
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(picker.window); }));
+  EXPECT_EQ(app.read("processes.ob"), " \r\nPRINT SPOOLER|[windows service]\r\nEvent Log|[Windows Service]\r\n");
+  EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("Event Log") >= 0; }, 3s));
 }
 
-TEST(ServicePicker, AddsTheChosenServiceAndTheMainGridShowsIt) {
+TEST(ServicePicker, CancelAndTheCloseButtonWriteNothingAndOkCreatesAMissingFile) {
   AppFolder app;
   Utility utility(app);
-  Picker picker = openPicker(utility);
-  ASSERT_NE(picker.window, nullptr);
-  const int row = rowOf(picker, "Print Spooler");
-  ASSERT_GE(row, 0);
-  selectListRow(picker.grid, row);
-  pressOk(picker);
-  ASSERT_TRUE(waitUntil([&] { return !IsWindow(picker.window); }));
-  EXPECT_EQ(app.read("processes.ob"), " \r\nPrint Spooler|[Windows Service]\r\n");
-  EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("Print Spooler") >= 0; }, 3s));
-
-  // A double-click on a row is OK; a missing file is created with the line.
   DeleteFileA(app.file("processes.ob").c_str());
-  picker = openPicker(utility);
-  ASSERT_NE(picker.window, nullptr);
-  ASSERT_GE(rowOf(picker, "Event Log"), 0);
-  doubleClickListRow(picker.grid, rowOf(picker, "Event Log"));
-  ASSERT_TRUE(waitUntil([&] { return !IsWindow(picker.window); }));
-  EXPECT_EQ(app.read("processes.ob"), "Event Log|[Windows Service]\r\n");
-}
-
-TEST(ServicePicker, CancelAndTheCloseButtonWriteNothing) {
-  AppFolder app;
-  Utility utility(app);
-  for (bool viaCloseButton : {false, true}) {
+  for (int way = 0; way < 3; ++way) {
     Picker picker = openPicker(utility);
     ASSERT_NE(picker.window, nullptr);
-    ASSERT_GE(rowOf(picker, "Print Spooler"), 0);
-    selectListRow(picker.grid, rowOf(picker, "Print Spooler"));
-    if (viaCloseButton)
-      PostMessageA(picker.window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-      click(GetDlgItem(picker.window, IDC_PICKER_CANCEL));
+    picker.choose("Print Spooler");
+    if (way == 0) click(GetDlgItem(picker.window, IDC_PICKER_CANCEL));
+    if (way == 1) PostMessageA(picker.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (way == 2) picker.pressOk();
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(picker.window); }));
-    EXPECT_EQ(app.read("processes.ob"), " \r\n");
+    if (way < 2) {
+      EXPECT_FALSE(app.exists("processes.ob"));
+    }
   }
+  EXPECT_EQ(app.read("processes.ob"), "Print Spooler|[Windows Service]\r\n");
 }
 
 }  // namespace

@@ -158,6 +158,29 @@ MessageBoxView readMessageBox(HWND box) {
 
 }  // namespace
 
+bool drawnUnderlined(HWND control) {
+  RECT r{};
+  GetWindowRect(control, &r);
+  HDC screen = GetDC(nullptr);
+  const Pixels p = grab(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  ReleaseDC(nullptr, screen);
+  if (p.width == 0 || p.height == 0) return false;
+  const COLORREF background = p.at(p.width - 1, 0);
+  int left = p.width, right = -1;
+  std::vector<int> ink(static_cast<std::size_t>(p.height));
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x)
+      if (p.at(x, y) != background) {
+        ++ink[static_cast<std::size_t>(y)];
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+  // A line under the text covers nearly every column that has ink.
+  for (int n : ink)
+    if (right >= left && n * 10 >= (right - left + 1) * 9) return true;
+  return false;
+}
+
 std::string builtAppFolder() {
   std::string folder = BRENNIX_APP_DIR;
   if (!folder.empty() && folder[0] == '/') folder = "Z:" + folder;  // a Unix path under Wine
@@ -277,17 +300,11 @@ HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std
   return found;
 }
 
-HWND control(HWND parent, int id) { return GetDlgItem(parent, id); }
-
-HWND controlByCaption(HWND parent, const std::string& caption) {
-  for (HWND child : children(parent))
-    if (windowText(child) == caption) return child;
-  return nullptr;
-}
-
-void click(HWND button) {
+bool click(HWND button) {
+  if (!IsWindowEnabled(button) || !IsWindowVisible(button)) return false;
   PostMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                reinterpret_cast<LPARAM>(button));
+  return true;
 }
 
 void toggle(HWND checkBox) { PostMessageA(checkBox, BM_CLICK, 0, 0); }
@@ -326,12 +343,6 @@ class RemoteBuffer {
     std::string text(length, '\0');
     ReadProcessMemory(process_.get(), base_ + offset, text.data(), length, nullptr);
     text.resize(std::strlen(text.c_str()));
-    return text;
-  }
-  std::wstring readWide(std::size_t offset, std::size_t length) const {
-    std::wstring text(length, L'\0');
-    ReadProcessMemory(process_.get(), base_ + offset, text.data(), length * sizeof(wchar_t), nullptr);
-    text.resize(std::wcslen(text.c_str()));
     return text;
   }
 
@@ -415,11 +426,9 @@ void doubleClickListRow(HWND listView, int row) {
   PostMessageA(listView, WM_LBUTTONUP, 0, at);
 }
 
-void rightClickListRow(HWND listView, int row) {
+void rightPressListRow(HWND listView, int row) {
   POINT p = rowPoint(listView, row);
-  LPARAM at = MAKELPARAM(p.x, p.y);
-  PostMessageA(listView, WM_RBUTTONDOWN, MK_RBUTTON, at);
-  PostMessageA(listView, WM_RBUTTONUP, 0, at);
+  PostMessageA(listView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
 }
 
 HWND findPopupMenu(DWORD processId) {
@@ -441,11 +450,6 @@ void chooseMenuItem(HWND menu, int index) {
   }
   PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
   PostMessageA(menu, WM_KEYUP, VK_RETURN, 0);
-}
-
-void closePopupMenu(HWND menu) {
-  PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
-  PostMessageA(menu, WM_KEYUP, VK_ESCAPE, 0);
 }
 
 namespace {
@@ -481,39 +485,6 @@ bool trayHasIcon(HWND owner, UINT id) {
   return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
 }
 
-std::vector<std::string> trayTips() {
-  std::vector<std::string> tips;
-  struct Found {
-    std::vector<HWND> windows;
-  } found;
-  EnumWindows(
-      [](HWND w, LPARAM param) -> BOOL {
-        if (_stricmp(className(w).c_str(), TOOLTIPS_CLASSA) == 0)
-          reinterpret_cast<Found*>(param)->windows.push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  for (HWND tooltip : found.windows) {
-    int count = static_cast<int>(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0));
-    RemoteBuffer remote(tooltip, sizeof(TTTOOLINFOW) + kTextRoom * sizeof(wchar_t));
-    for (int i = 0; i < count; ++i) {
-      TTTOOLINFOW info{};
-      info.cbSize = sizeof info;
-      info.lpszText = reinterpret_cast<wchar_t*>(remote.at(sizeof(TTTOOLINFOW)));
-      remote.write(0, info);
-      remote.write(sizeof(TTTOOLINFOW), L'\0');
-      SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.at(0)));
-      std::wstring wide = remote.readWide(sizeof(TTTOOLINFOW), kTextRoom);
-      if (wide.empty()) continue;
-      int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-      std::string text(static_cast<std::size_t>(n), '\0');
-      WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), text.data(), n, nullptr, nullptr);
-      tips.push_back(text);
-    }
-  }
-  return tips;
-}
-
 void postTrayNotification(HWND window, UINT mouseMessage, UINT callbackMessage) {
   PostMessageA(window, callbackMessage, 1, mouseMessage);
 }
@@ -527,6 +498,8 @@ void MessageBoxView::press(const std::string& button) const {
   for (HWND child : children(window)) {
     if (_stricmp(className(child).c_str(), "Button") == 0 && windowText(child) == button) {
       click(child);
+      // Gone before anything looks for the next box.
+      waitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, 5s);
       return;
     }
   }

@@ -62,6 +62,8 @@ class Process {
 };
 
 std::string windowText(HWND window);
+// True when a control on screen shows a line under its text.
+bool drawnUnderlined(HWND control);
 std::string className(HWND window);
 DWORD processOf(HWND window);
 
@@ -73,12 +75,9 @@ HWND findTopWindow(DWORD processId, const std::string& windowClass, const std::s
 HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std::string& title,
                       Duration timeout = 10s);
 
-// A child control by its id, or by its caption (exact, "&" included).
-HWND control(HWND parent, int id);
-HWND controlByCaption(HWND parent, const std::string& caption);
-
-// Clicks a button without waiting for what the click opens.
-void click(HWND button);
+// Clicks a button without waiting for what the click opens, as a user can:
+// only an enabled, visible one. False when it cannot be pressed.
+bool click(HWND button);
 // Clicks a check box as the mouse does, so that it toggles.
 void toggle(HWND checkBox);
 
@@ -89,9 +88,10 @@ std::vector<std::vector<std::string>> listRows(HWND listView, int columns);
 std::vector<std::string> listHeaders(HWND listView);
 void selectListRow(HWND listView, int row);
 int selectedListRow(HWND listView);
-// Mouse clicks on a row, as the user makes them (posted).
+// Mouse clicks on a row, as the user makes them (posted); the right button
+// pressed only.
 void doubleClickListRow(HWND listView, int row);
-void rightClickListRow(HWND listView, int row);
+void rightPressListRow(HWND listView, int row);
 
 // The open pop-up menu of a process (nullptr when none is open), and a key
 // typed into it ('R' picks "&Refresh").
@@ -99,14 +99,10 @@ HWND findPopupMenu(DWORD processId);
 void typeIntoMenu(HWND menu, char key);
 // Picks the menu's item at `index` (from 0) with the arrow keys and Enter.
 void chooseMenuItem(HWND menu, int index);
-void closePopupMenu(HWND menu);
 
 // Fills in the file name of an open-file dialog and presses Open.
 void chooseFile(HWND dialog, const std::string& path);
 
-// The tips of the tray's icons, as the tray shows them (Wine's tray keeps
-// the tip of an icon that has gone, so this does not tell which are there).
-std::vector<std::string> trayTips();
 // True when the tray holds an icon of this window and id: the tray accepts
 // an empty change only for an icon it has.
 bool trayHasIcon(HWND owner, UINT id = 1);

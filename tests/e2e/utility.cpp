@@ -1,8 +1,23 @@
 #include "e2e/utility.h"
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 namespace e2e {
+
+bool answerBox(DWORD processId, const std::string& text, BoxIcon icon, const std::string& button) {
+  auto box = waitForMessageBox(processId);
+  EXPECT_TRUE(box) << "no message box: " << text;
+  if (!box) return false;
+  if (!text.empty() && text.back() == '*')
+    EXPECT_EQ(box->text.rfind(text.substr(0, text.size() - 1), 0), 0u) << box->text;
+  else
+    EXPECT_EQ(box->text, text);
+  EXPECT_EQ(box->icon, icon) << text;
+  box->press(button);
+  return true;
+}
 
 Utility::Utility(const AppFolder& app, const std::string& arguments, bool filled)
     : process(Process::start(app.utility(), arguments)) {

@@ -17,6 +17,10 @@ inline constexpr char kExampleItems[] =
 using Rows = std::vector<std::vector<std::string>>;
 inline const std::vector<std::string> kEmptyRow = {"", "", "", ""};
 
+// Waits for a message box of the process, expects its text (a text ending
+// in "*" is a beginning) and icon, and presses `button`. False when none came.
+bool answerBox(DWORD processId, const std::string& text, BoxIcon icon, const std::string& button = "OK");
+
 class Utility {
  public:
   // Starts the utility and waits for its main window; with `filled`, also

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <stdexcept>
 #include "base/error.h"
 
@@ -32,7 +31,7 @@ std::vector<std::string> linesOf(const support::TempFolder& folder, const std::s
   return lines;
 }
 
-TEST(LineReader, EndsLinesAtCrLfAndLoneCrButNotAtLoneLf) {
+TEST(LineReader, EndsLinesAtCrLfAndLoneCrButNotAtLoneLfAcrossItsBuffer) {
   support::TempFolder folder;
   struct Case {
     std::string bytes;
@@ -49,27 +48,11 @@ TEST(LineReader, EndsLinesAtCrLfAndLoneCrButNotAtLoneLf) {
       {"\n", {"\n"}},
   };
   for (const auto& c : cases) EXPECT_EQ(linesOf(folder, c.bytes), c.lines) << c.bytes;
-}
-
-TEST(LineReader, CrLfSplitAcrossTheReadBufferIsOneEnding) {
-  support::TempFolder folder;
-  // The CR is the last byte of the first 64 KiB block, its LF the first of the next.
+  // A CR that ends the first 64 KiB block, with its LF first in the next.
   std::string first(65535, 'x');
   EXPECT_EQ(linesOf(folder, first + "\r\ny"), (std::vector<std::string>{first, "y"}));
   EXPECT_EQ(linesOf(folder, first + "\r\n"), (std::vector<std::string>{first}));
   EXPECT_EQ(linesOf(folder, first + "\r\r\n"), (std::vector<std::string>{first, ""}));
-}
-
-TEST(ItemFields, SplitsAtTheFirstBarAndRecognisesTheServiceMarker) {
-  auto program = formats::splitItem("example.exe|C:\\Tools\\example.exe|extra");
-  EXPECT_EQ(program.name, "example.exe");
-  EXPECT_EQ(program.path, "C:\\Tools\\example.exe");
-  EXPECT_FALSE(formats::isServicePath(program.path));
-  EXPECT_TRUE(formats::isServicePath("[windows SERVICE]"));
-  EXPECT_FALSE(formats::isServicePath("[Windows Service] "));
-  auto bare = formats::splitItem("no bar here");
-  EXPECT_EQ(bare.name, "no bar here");
-  EXPECT_EQ(bare.path, "");
 }
 
 TEST(FileExists, CountsOrdinaryFilesOnly) {
@@ -93,7 +76,7 @@ TEST(FileExists, CountsOrdinaryFilesOnly) {
   SetFileAttributesA(folder.file("readonly").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(LoadItemSlots, CreatesAMissingFileWithItsBlankLineButKeepsAnEmptyOne) {
+TEST(LoadItemSlots, CreatesAMissingFileKeepsAnEmptyOneAndCountsEveryLine) {
   support::TempFolder folder;
   ItemTable table;
   table.slots[3] = "stale|entry";
@@ -105,17 +88,6 @@ TEST(LoadItemSlots, CreatesAMissingFileWithItsBlankLineButKeepsAnEmptyOne) {
   app::loadItemSlots(folder.path(), table);
   EXPECT_EQ(folder.read("processes.ob"), "") << "a zero-byte file exists and is left alone";
   for (const auto& slot : table.slots) EXPECT_EQ(slot, "");
-}
-
-TEST(LoadItemSlots, HoldsEveryLineAtItsIndexAndSkipsNothingForTheNumbering) {
-  support::TempFolder folder;
-  folder.write("processes.ob", kExample);
-  ItemTable table;
-  app::loadItemSlots(folder.path(), table);
-  EXPECT_EQ(table.slots[0], " ");
-  EXPECT_EQ(table.slots[1], "example.exe|C:\\Tools\\example.exe");
-  EXPECT_EQ(table.slots[2], "Print Spooler|[Windows Service]");
-  EXPECT_EQ(table.slots[3], "");
 
   // A one-character line is no item but moves the items after it down.
   folder.write("processes.ob", " \r\nx\r\na.exe|C:\\a.exe\r\n");
@@ -143,33 +115,21 @@ TEST(RewriteWithout, DropsTheItemAndRenumbersTheRest) {
   formats::rewriteWithout(file, table, 2);
   EXPECT_EQ(folder.read("processes.ob"), " \r\nexample.exe|C:\\Tools\\example.exe\r\n");
 
-  // The first of three items goes; the others take indexes 1 and 2.
-  folder.write("processes.ob", " \r\n" + numberedItems(1, 3));
-  app::loadItemSlots(folder.path(), table);
-  formats::rewriteWithout(file, table, 1);
-  app::loadItemSlots(folder.path(), table);
-  EXPECT_EQ(table.slots[1], "p2.exe|C:\\p2.exe");
-  EXPECT_EQ(table.slots[2], "p3.exe|C:\\p3.exe");
-  EXPECT_EQ(table.slots[3], "");
-
   // Short lines vanish: an item that stood after a one-character line moves up.
   folder.write("processes.ob", " \r\nx\r\na.exe|C:\\a.exe\r\nb.exe|C:\\b.exe\r\n");
   app::loadItemSlots(folder.path(), table);
   formats::rewriteWithout(file, table, 3);
   EXPECT_EQ(folder.read("processes.ob"), " \r\na.exe|C:\\a.exe\r\n");
-}
 
-TEST(RewriteWithout, RefusesAnIndexOutsideTheTableAndLeavesTheFile) {
-  support::TempFolder folder;
+  // An index outside the table is refused before the file is touched.
   folder.write("processes.ob", kExample);
-  ItemTable table;
   app::loadItemSlots(folder.path(), table);
   EXPECT_THROW(formats::rewriteWithout(folder.file("processes.ob"), table, -1), base::Error);
   EXPECT_THROW(formats::rewriteWithout(folder.file("processes.ob"), table, 36), base::Error);
   EXPECT_EQ(folder.read("processes.ob"), kExample);
 }
 
-TEST(RewriteWithout, CarriesLinesBeyondTheTableThrough) {
+TEST(RewriteWithout, CarriesLinesBeyondTheTableThroughAndAFullFileTakesNoMore) {
   support::TempFolder folder;
   // Lines 0..39: the blank line and 39 items; lines 36..39 lie beyond the table.
   folder.write("processes.ob", " \r\n" + numberedItems(1, 35) + "p36.exe|C:\\p36.exe\rz\r\n" +
@@ -182,6 +142,13 @@ TEST(RewriteWithout, CarriesLinesBeyondTheTableThrough) {
   formats::rewriteWithout(folder.file("processes.ob"), table, 10);
   std::string expected = " \r\n" + numberedItems(1, 9) + numberedItems(11, 36) + numberedItems(38, 39);
   EXPECT_EQ(folder.read("processes.ob"), expected);
+
+  EXPECT_TRUE(formats::itemFileIsFull(folder.file("processes.ob")));
+  folder.write("processes.ob", " \r\n" + numberedItems(1, 34));
+  EXPECT_FALSE(formats::itemFileIsFull(folder.file("processes.ob"))) << "35 lines: one more fits";
+  folder.write("processes.ob", " \r\n" + numberedItems(1, 34) + "x");
+  EXPECT_TRUE(formats::itemFileIsFull(folder.file("processes.ob"))) << "a last line without its ending";
+  EXPECT_FALSE(formats::itemFileIsFull(folder.file("missing.ob")));
 }
 
 TEST(AppendItem, AddsOneLineAndCreatesAMissingFileWithoutTheBlankLine) {
@@ -200,7 +167,13 @@ TEST(AppendItem, AddsOneLineAndCreatesAMissingFileWithoutTheBlankLine) {
   }
 }
 
-TEST(DuplicateTest, ComparesWholeNameFieldsIgnoringLetterCaseOnly) {
+TEST(ItemFields, SplitAtTheFirstBarAndDuplicatesCompareWholeNamesIgnoringCase) {
+  auto program = formats::splitItem("example.exe|C:\\Tools\\example.exe|extra");
+  EXPECT_EQ(program.path, "C:\\Tools\\example.exe");
+  EXPECT_TRUE(formats::isServicePath("[windows SERVICE]"));
+  EXPECT_FALSE(formats::isServicePath("[Windows Service] "));
+  EXPECT_EQ(formats::splitItem("no bar here").path, "");
+
   support::TempFolder folder;
   EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "example.exe"));
   EXPECT_FALSE(folder.exists("processes.ob")) << "the test reads, it never creates";
@@ -211,48 +184,6 @@ TEST(DuplicateTest, ComparesWholeNameFieldsIgnoringLetterCaseOnly) {
   EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "example.exe "));
   EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "C:\\Tools\\example.exe"));
   EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "x")) << "one-character lines are no items";
-}
-
-// ---- Input no one should write, but someone will ---------------------------
-
-TEST(BadInput, BinaryJunkLoadsAndRewritesIntoItemLinesOnly) {
-  support::TempFolder folder;
-  std::mt19937 random(1234);
-  std::string junk(1 << 20, '\0');
-  for (char& c : junk) c = static_cast<char>(random() & 0xff);
-  folder.write("processes.ob", junk);
-
-  ItemTable table;
-  app::loadItemSlots(folder.path(), table);
-  app::checkforduplicateProcess(folder.path(), "anything");
-  formats::rewriteWithout(folder.file("processes.ob"), table, 0);
-
-  std::string rewritten = folder.read("processes.ob");
-  ASSERT_EQ(rewritten.substr(0, 3), " \r\n");
-  base::forEachLine(rewritten.substr(3), [](std::string_view line) { EXPECT_GT(line.size(), 1u); });
-}
-
-TEST(BadInput, HugeFilesAndLongLinesLoadWhole) {
-  support::TempFolder folder;
-  const std::string longLine = "long.exe|C:\\" + std::string(100000, 'a');
-  std::string bytes = " \r\n";
-  while (bytes.size() < (50u << 20)) bytes += longLine + "\r\n";
-  folder.write("processes.ob", bytes);
-
-  ItemTable table;
-  app::loadItemSlots(folder.path(), table);
-  EXPECT_EQ(table.slots[1], longLine);
-  EXPECT_EQ(table.slots[35], longLine);
-  EXPECT_TRUE(app::checkforduplicateProcess(folder.path(), "LONG.EXE"));
-
-  formats::rewriteWithout(folder.file("processes.ob"), table, 1);
-  EXPECT_EQ(folder.read("processes.ob").size(), bytes.size() - longLine.size() - 2);
-
-  // One 50 MB line without any ending.
-  folder.write("processes.ob", std::string(50u << 20, 'b'));
-  app::loadItemSlots(folder.path(), table);
-  EXPECT_EQ(table.slots[0].size(), 50u << 20);
-  EXPECT_EQ(table.slots[1], "");
 }
 
 }  // namespace

@@ -14,6 +14,51 @@ namespace {
 std::atomic<int> folderCounter{0};
 }  // namespace
 
+namespace {
+
+// Whether a program may change the file, or create a file in the folder.
+bool changeable(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    const std::string probe = path + "\\probe.tmp";
+    win::unique_file_handle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    if (!file) return false;
+    file.reset();
+    DeleteFileA(probe.c_str());
+    return true;
+  }
+  win::unique_file_handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
+bool setImmutable(const std::string& path, bool on) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) return false;
+  std::wstring wide(path.begin(), path.end());
+  char* name = unixName(wide.c_str());
+  if (!name) return false;
+  std::string line = std::string("chattr ") + (on ? "+i" : "-i") + " \"" + name + "\"";
+  HeapFree(GetProcessHeap(), 0, name);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA("Z:\\usr\\bin\\chattr", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &info))
+    return false;
+  win::unique_handle process(info.hProcess), thread(info.hThread);
+  // Wine does not wait for a Unix program's end: wait for its effect.
+  for (int i = 0; i < 200; ++i) {
+    if (changeable(path) != on) return true;
+    Sleep(25);
+  }
+  return false;
+}
+
 void removeTree(const std::string& folder) {
   WIN32_FIND_DATAA data{};
   win::unique_find search(FindFirstFileA((folder + "\\*").c_str(), &data));

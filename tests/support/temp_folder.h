@@ -2,6 +2,7 @@
 // A folder of a test's own on Wine's C: drive, removed with everything in
 // it at the end.
 #include <string>
+#include <utility>
 
 namespace support {
 
@@ -21,6 +22,21 @@ class TempFolder {
 
  private:
   std::string path_;
+};
+
+// Makes a file or folder unchangeable, or changeable again, for every
+// program. Wine run as root ignores permissions: this sets the Linux file
+// system's immutable mark with chattr. False when chattr could not run.
+bool setImmutable(const std::string& path, bool on);
+
+// A file or folder unchangeable for the life of a scope.
+struct Unchangeable {
+  explicit Unchangeable(std::string p) : path(std::move(p)), set(setImmutable(path, true)) {}
+  ~Unchangeable() { setImmutable(path, false); }
+  Unchangeable(const Unchangeable&) = delete;
+  Unchangeable& operator=(const Unchangeable&) = delete;
+  std::string path;
+  bool set;
 };
 
 // Removes a folder and everything in it.

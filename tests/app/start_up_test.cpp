@@ -1,15 +1,16 @@
-// One running copy: a second start tells the user, and only after the user
-// has read it brings back every window whose title contains the main title.
+// Start-up: one running copy (a second start tells the user, and only after
+// the user has read it brings back every window whose title contains the
+// main title), the files a first start makes, and the start in the tray.
 #include <gtest/gtest.h>
 
-#include "e2e/driver.h"
+#include "e2e/utility.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr char kTitle[] = "Configure Brennix Monitor";
-constexpr char kMainClass[] = "BrennixConfigMainWindow";
+constexpr const char* kTitle = e2e::kMainTitle;
+constexpr const char* kMainClass = e2e::kMainClass;
 
 // A top-level window of the test's own that records the restore messages it
 // receives.
@@ -43,15 +44,6 @@ class Decoy {
   }
   win::unique_hwnd window_;
 };
-
-TEST(SingleInstance, FirstCopyShowsTheMainWindow) {
-  e2e::AppFolder app;
-  auto first = e2e::Process::start(app.utility());
-  HWND main = e2e::waitForTopWindow(first.id(), kMainClass, kTitle);
-  ASSERT_NE(main, nullptr);
-  EXPECT_TRUE(e2e::waitUntil([&] { return IsWindowVisible(main) != 0; }));
-  EXPECT_FALSE(e2e::findMessageBox(first.id()));
-}
 
 TEST(SingleInstance, SecondCopyTellsTheUserThenRestoresEveryWindowWithTheTitle) {
   e2e::AppFolder app;
@@ -104,15 +96,59 @@ TEST(SingleInstance, ACopyFromAnotherFolderIsStillTheSameProgram) {
   EXPECT_TRUE(second.waitForExit());
 }
 
-TEST(SingleInstance, TheMarkGoesWithTheFirstCopy) {
+TEST(StartUp, AFirstStartCreatesBothFilesAndShowsEmptyControls) {
   e2e::AppFolder app;
-  {
-    auto first = e2e::Process::start(app.utility());
-    ASSERT_NE(e2e::waitForTopWindow(first.id(), kMainClass, kTitle), nullptr);
-  }  // ended here, as by the task manager
-  auto next = e2e::Process::start(app.utility());
-  EXPECT_NE(e2e::waitForTopWindow(next.id(), kMainClass, kTitle), nullptr);
-  EXPECT_FALSE(e2e::findMessageBox(next.id()));
+  e2e::Utility utility(app);
+  EXPECT_EQ(utility.waitForRows({e2e::kEmptyRow, e2e::kEmptyRow, e2e::kEmptyRow}).size(), 3u);
+  EXPECT_EQ(app.read("processes.ob"), " \r\n");
+  EXPECT_EQ(app.read("settings.ob"), " \r\n");
+  EXPECT_FALSE(e2e::findMessageBox(utility.id()));
+  for (int id : {IDC_RESTART, IDC_LOG, IDC_SEND_EMAIL, IDC_REPEAT_EMAIL, IDC_PLAY_SOUND})
+    EXPECT_EQ(SendMessageA(utility.control(id), BM_GETCHECK, 0, 0), BST_UNCHECKED) << id;
+  for (int id : {IDC_RESTART_SECONDS, IDC_EMAIL_ADDRESSES, IDC_REPEAT_MINUTES, IDC_SOUND_FILE})
+    EXPECT_EQ(e2e::windowText(utility.control(id)), "") << id;
+}
+
+// A folder that cannot be written: the settings and the grid each say so
+// once, while their messages wait for the user; then the window shows with
+// the panel as designed.
+TEST(StartUp, AFolderThatCannotBeWrittenGivesOneMessageEachAndNoPileOfThem) {
+  e2e::AppFolder app;
+  support::Unchangeable locked(app.path());
+  ASSERT_TRUE(locked.set);
+  e2e::Utility utility(app, "", false);
+  auto openBoxes = [&] {
+    int n = 0;
+    for (HWND w : e2e::topWindows(utility.id())) n += e2e::className(w) == "#32770" && IsWindowVisible(w);
+    return n;
+  };
+  e2e::pumpFor(2s);
+  EXPECT_LE(openBoxes(), 2);
+  int answered = 0;
+  while (auto box = e2e::waitForMessageBox(utility.id(), 1500ms)) {
+    EXPECT_EQ(box->text.rfind("Error: ", 0), 0u) << box->text;
+    box->press("OK");
+    ASSERT_LT(++answered, 4) << "the messages keep coming";
+  }
+  EXPECT_EQ(answered, 2);
+  EXPECT_TRUE(IsWindowVisible(utility.main));
+  EXPECT_FALSE(app.exists("processes.ob"));
+  EXPECT_EQ(SendMessageA(utility.control(IDC_RESTART), BM_GETCHECK, 0, 0), BST_CHECKED) << "as designed";
+  EXPECT_EQ(e2e::windowText(utility.control(IDC_RESTART_SECONDS)), "100");
+}
+
+TEST(StartUp, MinimizeAsTheWholeArgumentStartsHidden) {
+  struct Case {
+    const char* arguments;
+    bool startsHidden;
+  } cases[] = {{"minimize", true}, {"MiNiMiZe", true}, {"minimize now", false}, {"", false}};
+  for (const auto& c : cases) {
+    e2e::AppFolder app;
+    e2e::Utility utility(app, c.arguments, false);
+    e2e::pumpFor(1500ms);
+    EXPECT_EQ(!IsWindowVisible(utility.main), c.startsHidden) << "\"" << c.arguments << "\"";
+    EXPECT_TRUE(utility.process.running());
+  }
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// The windows' rules that need no window: the tray tip, the picker's order,
+// the check boxes' values in settings.ob, and the single-instance decision.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "app/action_panel.h"
+#include "app/service_picker.h"
+#include "app/tray_icon.h"
+#include "win/single_instance.h"
+
+namespace {
+
+TEST(TrayTip, IsCutTo63CharactersThenANulThenBlanks) {
+  struct {
+    std::string text, shown;
+  } cases[] = {{app::kTrayTip, "Monitor System Processes and Restart if Necessary - Right click"},
+               {"short", "short"},
+               {std::string(63, 'x'), std::string(63, 'x')},
+               {std::string(64, 'y'), std::string(63, 'y')},
+               {"", ""}};
+  for (const auto& c : cases) {
+    const auto field = app::fitTrayTip(c.text);
+    EXPECT_EQ(std::string(field.data()), c.shown);
+    for (std::size_t i = c.shown.size() + 1; i < field.size(); ++i) ASSERT_EQ(field[i], ' ') << c.text;
+    NOTIFYICONDATAA record = app::makeTrayRecord(nullptr, 1, 7, WM_MOUSEMOVE, nullptr, c.text);
+    EXPECT_EQ(std::string(record.szTip), c.shown);
+  }
+}
+
+TEST(ServicePickerOrder, EmptyFirstThenNumbersByValueThenTextIgnoringCase) {
+  // The name cell is a blank and the display name: " 2" reads as a number.
+  std::vector<win::ServiceEntry> services = {
+      {"", "abc", 1}, {"", "10", 1}, {"", "Abd", 1}, {"", "2", 1}, {"", "ABC", 4}};
+  std::vector<std::string> order;
+  for (const auto& s : app::pickerOrder(services)) order.push_back(s.displayName + "/" + std::to_string(s.currentState));
+  EXPECT_EQ(order, (std::vector<std::string>{"2/1", "10/1", "abc/1", "ABC/4", "Abd/1"}))
+      << "equal names keep the system's order";
+}
+
+TEST(CheckBoxes, TakeTheirStateFromTheLineAndSaveOnlyCheckedAsOne) {
+  using formats::Slot;
+  struct {
+    Slot line;
+    std::optional<UINT> state;
+  } cases[] = {{Slot::text(" 1 "), BST_CHECKED},   {Slot::text("1"), BST_CHECKED},
+               {Slot::text("0"), BST_UNCHECKED},   {Slot(), BST_UNCHECKED},
+               {Slot::text(" 2 "), BST_INDETERMINATE}, {Slot::text(" "), std::nullopt},
+               {Slot::text("3"), std::nullopt},    {Slot::text("-1"), std::nullopt},
+               {Slot::text("yes"), std::nullopt},  {Slot::number(1), BST_CHECKED}};
+  for (const auto& c : cases) EXPECT_EQ(app::checkStateOf(c.line), c.state) << c.line.asText();
+  EXPECT_EQ(app::slotOfCheckState(BST_CHECKED).fileLine(), " 1 ");
+  EXPECT_EQ(app::slotOfCheckState(BST_UNCHECKED).fileLine(), " 0 ");
+  EXPECT_EQ(app::slotOfCheckState(BST_INDETERMINATE).fileLine(), " 0 ") << "a greyed box is saved as 0";
+}
+
+TEST(SingleInstance, AMarkThatExistsOrMayNotBeOpenedMeansACopyRuns) {
+  EXPECT_TRUE(win::anotherCopyHoldsMark(true, ERROR_ALREADY_EXISTS));
+  EXPECT_TRUE(win::anotherCopyHoldsMark(false, ERROR_ACCESS_DENIED)) << "the first copy runs elevated";
+  EXPECT_FALSE(win::anotherCopyHoldsMark(true, ERROR_SUCCESS));
+  EXPECT_FALSE(win::anotherCopyHoldsMark(false, ERROR_INVALID_HANDLE)) << "no mark at all: run";
+}
+
+}  // namespace
