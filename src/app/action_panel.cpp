@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "app/email_settings_dialog.h"
+#include "base/text.h"
 #include "ui/edit_filters.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
@@ -12,6 +13,7 @@
 #include "ui/wait_cursor.h"
 #include "win/error.h"
 #include "win/files.h"
+#include "win/local_time.h"
 #include "win/process_launch.h"
 
 namespace app {
@@ -56,6 +58,11 @@ std::optional<UINT> checkStateOf(const formats::Slot& slot) {
   return *value == 2 ? BST_INDETERMINATE : static_cast<UINT>(*value);
 }
 
+bool readsAsOne(const formats::Slot& slot) {
+  const std::string text = slot.asText();
+  return base::isNumber(text) && base::leadingNumber(base::trimBlanks(text)) == 1.0;
+}
+
 formats::Slot slotOfCheckState(UINT state) { return formats::Slot::number(state == BST_CHECKED ? 1 : 0); }
 
 void ActionPanel::attach(HWND window) {
@@ -89,6 +96,7 @@ bool ActionPanel::onCommand(int id, int code) {
       if (code == STN_CLICKED) lblviewlog_Click();  // a double-click is one click
       return true;
     case IDC_EMAIL_SETTINGS: cmdEmailsettings_Click(); return true;
+    case IDC_TEST_EMAIL: cmdTestemail_Click(); return true;
     default: return false;
   }
 }
@@ -173,5 +181,31 @@ void ActionPanel::lblviewlog_Click() {
 }
 
 void ActionPanel::cmdEmailsettings_Click() { EmailSettingsDialog::show(window_, folder_, settingsSlots); }
+
+// The test e-mail: the stored settings, the recipients as the field holds
+// them now, and sample values in the message. Only the component's events
+// report the outcome; a failure in here is passed over.
+void ActionPanel::cmdTestemail_Click() {
+  HWND button = GetDlgItem(window_, IDC_TEST_EMAIL);
+  EnableWindow(button, FALSE);
+  {
+    ui::WaitCursor hourglass;
+    try {
+      if (mail::SendMail* m = poSendMail_) {
+        m->smtpServer = settingsSlots.smtpServer.asText();
+        m->from = settingsSlots.fromAddress.asText();
+        m->subject = settingsSlots.subject.asText();
+        m->message = formats::fillMessage(settingsSlots.message.asText(), win::localDateTimeText(), kTestProcess);
+        m->recipients = ui::controlText(GetDlgItem(window_, IDC_EMAIL_ADDRESSES));
+        m->useAuthentication = readsAsOne(settingsSlots.useAuthentication);
+        m->userName = settingsSlots.userName.asText();
+        m->password = settingsSlots.password.asText();
+        m->send();
+      }
+    } catch (const std::exception&) {
+    }
+  }
+  EnableWindow(button, TRUE);
+}
 
 }  // namespace app

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "formats/settings_file.h"
+#include "mail/send_mail.h"
 #include "ui/gdi.h"
 
 namespace app {
@@ -21,6 +22,13 @@ std::optional<UINT> checkStateOf(const formats::Slot& slot);
 // What a save stores for a check box: 1 when checked, 0 in any other state.
 formats::Slot slotOfCheckState(UINT state);
 
+// The process name that stands in the test e-mail for a stopped item.
+inline constexpr char kTestProcess[] = "example.exe";
+
+// True when a line of settings.ob reads as the number 1 (blanks around it
+// ignored): only then is authentication used.
+bool readsAsOne(const formats::Slot& slot);
+
 class ActionPanel {
  public:
   explicit ActionPanel(std::string folder) : folder_(std::move(folder)) {}
@@ -31,6 +39,8 @@ class ActionPanel {
   void attach(HWND window);
   // Fills the settings and the panel from settings.ob.
   void loadSettings();
+  // The mail component the test e-mail goes through.
+  void useMail(mail::SendMail* poSendMail) { poSendMail_ = poSendMail; }
 
   bool onCommand(int id, int code);
   // The colours and font of "View Log"; nullptr for other controls.
@@ -43,11 +53,13 @@ class ActionPanel {
   void cmdbrowseWavFile_Click();
   void lblviewlog_Click();
   void cmdEmailsettings_Click();
+  void cmdTestemail_Click();
   void toggleCheckBox(int id);
 
   std::string folder_;
   HWND window_ = nullptr;
   formats::Settings settingsSlots;
+  mail::SendMail* poSendMail_ = nullptr;
   ui::unique_gdi linkFont_;
 };
 

@@ -178,6 +178,12 @@ void MainWindow::Form_Load() {
 
   // 1. The grid is filled a tenth of a second after the window is on screen.
   items_.requestRebuild();
+  // 2. The mail component, with its events connected to this window.
+  poSendMail = std::make_unique<mail::SendMail>();
+  poSendMail->SendFailed = [this](const std::string& why) { poSendMail_SendFailed(why); };
+  poSendMail->SendSuccesful = [this] { poSendMail_SendSuccesful(); };
+  poSendMail->Status = [this](const std::string& status) { poSendMail_Status(status); };
+  actions_.useMail(poSendMail.get());
   // 3. The grid's column widths.
   items_.setColumnWidths();
   // 4. The settings file into the action panel.
@@ -233,6 +239,18 @@ void MainWindow::mconfigure_Click() {
   if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   items_.loadProcesslist();
 }
+
+// ---- The test e-mail's outcome ------------------------------------------------
+
+void MainWindow::poSendMail_SendFailed(const std::string& Explanation) {
+  MessageBoxA(hwnd_, ("Test failed! " + Explanation).c_str(), ui::kAppTitle, MB_OK | MB_ICONEXCLAMATION);
+}
+
+void MainWindow::poSendMail_SendSuccesful() {
+  MessageBoxA(hwnd_, "Test successful.", ui::kAppTitle, MB_OK | MB_ICONINFORMATION);
+}
+
+void MainWindow::poSendMail_Status(const std::string&) {}  // progress is not shown
 
 void MainWindow::mShutdown_Click() {
   if (!ui::confirm(hwnd_, "Are you sure you?", "Confirm shut down")) return;

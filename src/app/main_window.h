@@ -5,12 +5,14 @@
 // hides it.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "app/action_panel.h"
 #include "app/engine_status_panel.h"
 #include "app/item_list_panel.h"
 #include "app/tray_icon.h"
+#include "mail/send_mail.h"
 
 namespace app {
 
@@ -40,6 +42,9 @@ class MainWindow {
   void minimizetimer_Timer();
   void mconfigure_Click();
   void mShutdown_Click();
+  void poSendMail_SendFailed(const std::string& Explanation);
+  void poSendMail_SendSuccesful();
+  void poSendMail_Status(const std::string& Status);
 
   HINSTANCE instance_;
   std::string arguments_;
@@ -51,6 +56,7 @@ class MainWindow {
   ItemListPanel items_;
   ActionPanel actions_;
   EngineStatusPanel status_;
+  std::unique_ptr<mail::SendMail> poSendMail;  // made by the load handler, kept for every test
 };
 
 }  // namespace app

@@ -98,4 +98,8 @@ void createSettingsFile(const std::string& file) {
 std::string encodeBody(std::string_view body) { return replaceAll(body, "\r\n", "%20"); }
 std::string decodeBody(std::string_view stored) { return replaceAll(stored, "%20", "\r\n"); }
 
+std::string fillMessage(std::string_view stored, std::string_view time, std::string_view process) {
+  return replaceAll(replaceAll(decodeBody(stored), "%time%", time), "%process%", process);
+}
+
 }  // namespace formats

@@ -92,4 +92,9 @@ void createSettingsFile(const std::string& file);
 std::string encodeBody(std::string_view body);
 std::string decodeBody(std::string_view stored);
 
+// The text of a stop e-mail from the stored message: its line breaks back,
+// then every "%time%" replaced by `time` and every "%process%" by `process`
+// (letter case significant; a replacement is not searched again).
+std::string fillMessage(std::string_view stored, std::string_view time, std::string_view process);
+
 }  // namespace formats

@@ -1,6 +1,7 @@
 #include "win/services.h"
 
 #include "base/text.h"
+#include "win/local_time.h"
 #include "win/unique_resource.h"
 
 namespace win {
@@ -11,14 +12,6 @@ std::string copyName(const char* name) {
   char buffer[256] = {};
   if (name) lstrcpynA(buffer, name, sizeof buffer);
   return buffer;
-}
-
-// The date and time as the regional settings write them.
-std::string nowText() {
-  char date[64] = {}, time[64] = {};
-  GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, date, sizeof date);
-  GetTimeFormatA(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, time, sizeof time);
-  return std::string(date) + " " + time;
 }
 
 }  // namespace
@@ -82,7 +75,7 @@ bool IsServiceRunning(const std::string& displayName) {
   const ServiceListing listing = listServices();
   if (!listing.listed) {
     const std::string line =
-        nowText() + " - Unable to get list of services: " + std::to_string(listing.error) + "\n";
+        localDateTimeText() + " - Unable to get list of services: " + std::to_string(listing.error) + "\n";
     OutputDebugStringA(line.c_str());
     return false;
   }

@@ -13,40 +13,19 @@
 #include <sstream>
 
 #include "mail/send_mail.h"
+#include "support/mail_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-const std::string kDir = MAIL_SERVER_DIR;
-
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// "closed" is a port that was free a moment ago: nobody listens there.
+using support::receivedMail;
+const std::string kDir = support::mailServerFolder();
 std::string server(const std::string& mode, const std::string& host = "127.0.0.1") {
-  static const std::map<std::string, std::string> ports = [] {
-    std::map<std::string, std::string> out;
-    std::istringstream lines(readFile(kDir + "/ports.txt"));
-    for (std::string name, port; lines >> name >> port;) out[name] = port;
-    return out;
-  }();
-  return host + ":" + ports.at(mode);
+  return support::mailServer(mode, host);
 }
-
-// The messages the servers received whose text holds `token`.
-std::vector<std::string> received(const std::string& token) {
-  std::vector<std::string> out;
-  for (const auto& file : std::filesystem::directory_iterator(kDir))
-    if (const std::string text = readFile(file.path()); file.path().filename().string().rfind("msg-", 0) == 0 &&
-                                                        text.find(token) != std::string::npos)
-      out.push_back(text);
-  return out;
-}
+std::vector<std::string> received(const std::string& token) { return receivedMail(token); }
+std::string readFile(const std::string& path) { return support::readWholeFile(path); }
 
 struct Outcome {
   std::vector<std::string> failures;
