@@ -45,7 +45,8 @@ MainWindow::MainWindow(HINSTANCE instance, std::string arguments)
       arguments_(std::move(arguments)),
       folder_(win::appFolder()),
       items_(folder_),
-      actions_(folder_) {}
+      actions_(folder_),
+      status_(folder_) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_) DestroyWindow(hwnd_);
@@ -157,14 +158,14 @@ void MainWindow::onCommand(int id, int code) {
     default: break;
   }
   // Enter and Esc in a field come as IDOK and IDCANCEL: nobody takes them.
-  if (!items_.onCommand(id)) actions_.onCommand(id, code);
+  if (!items_.onCommand(id) && !status_.onCommand(id)) actions_.onCommand(id, code);
 }
 
 void MainWindow::onTimer(UINT_PTR id) {
   if (id == kMinimizeTimer)
     minimizetimer_Timer();
-  else
-    items_.onTimer(id);
+  else if (!items_.onTimer(id))
+    status_.onTimer(id);
 }
 
 // ---- Load, close and resize ---------------------------------------------
@@ -218,6 +219,7 @@ void MainWindow::Form_MouseMove(LPARAM position) {
       if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
       SetForegroundWindow(hwnd_);
       ShowWindow(hwnd_, SW_SHOW);
+      status_.armRefresh();
       items_.loadProcesslist();
       break;
     case WM_RBUTTONUP:
@@ -237,6 +239,7 @@ void MainWindow::minimizetimer_Timer() {
 void MainWindow::mconfigure_Click() {
   ShowWindow(hwnd_, SW_SHOW);
   if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+  status_.armRefresh();
   items_.loadProcesslist();
 }
 

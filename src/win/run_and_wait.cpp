@@ -34,7 +34,8 @@ double timeOfDay() {
   return now.wHour * 3600.0 + now.wMinute * 60.0 + now.wSecond + now.wMilliseconds / 1000.0;
 }
 
-void shellAndWait(const std::string& commandLine, int timeoutSeconds, const std::string& program) {
+void shellAndWait(const std::string& commandLine, int timeoutSeconds, const std::string& program,
+                  const std::string& workingFolder) {
   const base::WaitLimit limit = base::makeWaitLimit(timeOfDay(), timeoutSeconds);
 
   STARTUPINFOA startup{};
@@ -44,7 +45,7 @@ void shellAndWait(const std::string& commandLine, int timeoutSeconds, const std:
   PROCESS_INFORMATION info{};
   std::string line = commandLine;
   if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, nullptr, &startup, &info))
+                      nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &info))
     return;
   win::unique_handle started(info.hProcess);
   win::unique_handle thread(info.hThread);

@@ -15,7 +15,11 @@ namespace win {
 // is then only the arguments the program sees, and a folder with blanks in
 // the command line cannot make the system start another program. Without it
 // the system looks the program up from the command line its own way.
-void shellAndWait(const std::string& commandLine, int timeoutSeconds, const std::string& program = {});
+//
+// `workingFolder`, when given, is the folder the program starts in; without
+// it, the program starts in this program's current folder.
+void shellAndWait(const std::string& commandLine, int timeoutSeconds, const std::string& program = {},
+                  const std::string& workingFolder = {});
 
 // The time of day in seconds since midnight, from the local clock.
 double timeOfDay();

@@ -48,7 +48,10 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
   ASSERT_TRUE(waitUntil([&] { return !hidden(utility.main) && !IsIconic(utility.main); }));
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("again.exe") >= 0; }));
 
-  // "Shut Down" asks first: No changes nothing, Yes ends the utility.
+  // "Shut Down" asks first: No changes nothing; Yes stops the engine,
+  // removes the icon and ends the utility.
+  ASSERT_TRUE(waitUntil([&] { return click(utility.control(IDC_START_PROGRAM)); }));
+  ASSERT_TRUE(waitUntil([] { return processesNamed("BrennixMonitor.exe") == 1; }));
   for (const char* answer : {"&No", "&Yes"}) {
     menu = openTrayMenu(utility);
     ASSERT_NE(menu, nullptr);
@@ -60,8 +63,14 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
     EXPECT_EQ(box->buttons, (std::vector<std::string>{"&Yes", "&No"}));
     box->press(answer);
     pumpFor(300ms);
+    if (answer[1] == 'N') {
+      EXPECT_TRUE(utility.process.running());
+      EXPECT_EQ(processesNamed("BrennixMonitor.exe"), 1) << "the engine runs on";
+    }
   }
   EXPECT_TRUE(utility.process.waitForExit());
+  EXPECT_TRUE(waitUntil([] { return processesNamed("BrennixMonitor.exe") == 0; }));
+  EXPECT_FALSE(trayHasIcon(utility.main));
 }
 
 TEST(Tray, AnyOtherCloseEndsTheProgramAndRemovesTheIcon) {

@@ -1,5 +1,7 @@
 #include "e2e/driver.h"
 
+#include "win/process_list.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -17,13 +19,14 @@
 namespace e2e {
 namespace {
 
-void copyFolder(const std::string& from, const std::string& to) {
+void copyFolder(const std::string& from, const std::string& to, const char* except) {
   WIN32_FIND_DATAA data{};
   win::unique_find search(FindFirstFileA((from + "\\*").c_str(), &data));
   if (!search) throw std::runtime_error("cannot read " + from);
   do {
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     std::string name = data.cFileName;
+    if (_stricmp(name.c_str(), except) == 0) continue;
     if (!CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE))
       throw std::runtime_error("cannot copy " + name);
   } while (FindNextFileA(search.get(), &data));
@@ -211,7 +214,71 @@ void pumpFor(Duration time) {
   waitUntil([] { return false; }, time);
 }
 
-AppFolder::AppFolder() : TempFolder("Brennix App") { copyFolder(builtAppFolder(), path()); }
+AppFolder::AppFolder(bool withServiceInstaller) : TempFolder("Brennix App") {
+  copyFolder(builtAppFolder(), path(), withServiceInstaller ? "" : "nssm.exe");
+}
+
+AppFolder::~AppFolder() { endProcessesFrom(path()); }
+
+std::string imageOf(DWORD processId) {
+  win::unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  char path[MAX_PATH];
+  DWORD size = MAX_PATH;
+  return process && QueryFullProcessImageNameA(process.get(), 0, path, &size) ? std::string(path, size) : "";
+}
+
+void endProcessesFrom(const std::string& folder) {
+  win::forEachProcess([&](const PROCESSENTRY32& p) {
+    if (_strnicmp(imageOf(p.th32ProcessID).c_str(), (folder + "\\").c_str(), folder.size() + 1) == 0) {
+      win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID));
+      if (process && TerminateProcess(process.get(), 1)) WaitForSingleObject(process.get(), 5000);
+    }
+    return true;
+  });
+}
+
+namespace {
+int forProcessesNamed(const std::string& name, bool end) {
+  int count = 0;
+  win::forEachProcess([&](const PROCESSENTRY32& p) {
+    if (_stricmp(p.szExeFile, name.c_str()) != 0) return true;
+    ++count;
+    win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID));
+    if (end && process && TerminateProcess(process.get(), 1)) WaitForSingleObject(process.get(), 5000);
+    return true;
+  });
+  return count;
+}
+}  // namespace
+
+int processesNamed(const std::string& name) { return forProcessesNamed(name, false); }
+int endProcessesNamed(const std::string& name) { return forProcessesNamed(name, true); }
+
+namespace {
+win::unique_schandle openEngineService(DWORD access) {
+  win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  return win::unique_schandle(OpenServiceA(manager.get(), "BrennixMonitor", access));
+}
+}  // namespace
+
+SERVICE_STATUS_PROCESS engineServiceStatus() {
+  SERVICE_STATUS_PROCESS s{};
+  DWORD needed = 0;
+  QueryServiceStatusEx(openEngineService(SERVICE_QUERY_STATUS).get(), SC_STATUS_PROCESS_INFO,
+                       reinterpret_cast<BYTE*>(&s), sizeof s, &needed);
+  return s;
+}
+
+bool engineServiceReaches(DWORD state, Duration timeout) {
+  return waitUntil([&] { return engineServiceStatus().dwCurrentState == state; }, timeout);
+}
+
+void removeEngineService() {
+  auto service = openEngineService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
+  SERVICE_STATUS s;
+  if (ControlService(service.get(), SERVICE_CONTROL_STOP, &s)) engineServiceReaches(SERVICE_STOPPED);
+  if (DeleteService(service.get())) engineServiceReaches(0);
+}
 
 Process::~Process() { kill(); }
 

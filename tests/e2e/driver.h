@@ -31,10 +31,36 @@ void pumpFor(Duration time);
 using support::TempFolder;
 
 // A fresh copy of the built application folder.
+// Without the service installer unless asked: a utility started there then
+// cannot install the engine service, and every test but those of the service
+// leaves the machine's services alone. The engine programs still running
+// from it are ended with it.
 class AppFolder : public TempFolder {
  public:
-  AppFolder();
+  explicit AppFolder(bool withServiceInstaller = false);
+  ~AppFolder();
   std::string utility() const { return file("BrennixConfig.exe"); }
+};
+
+// The full path of a process's program, or the empty text.
+std::string imageOf(DWORD processId);
+// Ends every process whose program lies in this folder.
+void endProcessesFrom(const std::string& folder);
+// How many processes run a program of this file name (any letter case);
+// ends them all, and says how many there were.
+int processesNamed(const std::string& name);
+int endProcessesNamed(const std::string& name);
+
+// The engine service "BrennixMonitor" as the Service Control Manager has
+// it: its state (0 when there is no such service) and its process.
+SERVICE_STATUS_PROCESS engineServiceStatus();
+bool engineServiceReaches(DWORD state, Duration timeout = 20s);
+// Stops and deletes the engine service, left by an earlier run or a failed
+// test; for the life of a scope, at its start and its end.
+void removeEngineService();
+struct EngineServiceRemover {
+  EngineServiceRemover() { removeEngineService(); }
+  ~EngineServiceRemover() { removeEngineService(); }
 };
 
 // A started process; ended (if still running) when destroyed.

@@ -27,50 +27,16 @@ DWORD run(std::string commandLine, const std::string& folder) {
   return exitCode;
 }
 
-win::unique_schandle openService(DWORD access) {
-  win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-  return win::unique_schandle(OpenServiceA(manager.get(), control::kServiceName.data(), access));
-}
-
-// The service's state (0 when there is no such service) and process.
-SERVICE_STATUS_PROCESS status() {
-  SERVICE_STATUS_PROCESS s{};
-  DWORD needed = 0;
-  QueryServiceStatusEx(openService(SERVICE_QUERY_STATUS).get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&s),
-                       sizeof s, &needed);
-  return s;
-}
-
-bool reaches(DWORD state) {
-  return e2e::waitUntil([&] { return status().dwCurrentState == state; }, std::chrono::seconds(20));
-}
+SERVICE_STATUS_PROCESS status() { return e2e::engineServiceStatus(); }
+bool reaches(DWORD state) { return e2e::engineServiceReaches(state); }
 
 std::string registryValue(const std::string& value) {
   return win::readRegistryValue(HKEY_LOCAL_MACHINE, std::string(control::kServiceKey), value).text();
 }
 
-std::string imageOf(DWORD processId) {
-  win::unique_handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-  char path[MAX_PATH];
-  DWORD size = MAX_PATH;
-  return QueryFullProcessImageNameA(process.get(), 0, path, &size) ? std::string(path, size) : "";
-}
-
-// Stops and deletes the service, left by an earlier run or by a failed test.
-void removeService() {
-  auto service = openService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
-  SERVICE_STATUS s;
-  if (ControlService(service.get(), SERVICE_CONTROL_STOP, &s)) reaches(SERVICE_STOPPED);
-  if (DeleteService(service.get())) reaches(0);
-}
-struct ServiceRemover {
-  ServiceRemover() { removeService(); }
-  ~ServiceRemover() { removeService(); }
-};
-
 TEST(ServiceBatchFiles, InstallStartStopAndRemoveTheServiceOfAFolderWithBlanksAmpersandAndPercent) {
   e2e::TempFolder app("Brennix 100%Tools%x&y");
-  ServiceRemover remover;  // goes first, so that the folder's programs can be deleted
+  e2e::EngineServiceRemover remover;  // goes first, so that the folder's programs can be deleted
   for (std::string file : {kProgram, std::string(control::kServiceTool)})
     ASSERT_TRUE(CopyFileA((e2e::builtAppFolder() + "\\" + file).c_str(), app.file(file).c_str(), FALSE));
   app.write(std::string(control::kInstallBatch), control::installServiceBatch(app.path()));
@@ -84,7 +50,7 @@ TEST(ServiceBatchFiles, InstallStartStopAndRemoveTheServiceOfAFolderWithBlanksAm
   EXPECT_EQ(registryValue("Start"), "2") << "started with the system";
   EXPECT_EQ(registryValue("DisplayName"), control::kServiceName);
   const DWORD firstProcess = status().dwProcessId;
-  EXPECT_TRUE(base::equalsIgnoringCase(imageOf(firstProcess), app.file(kProgram))) << imageOf(firstProcess);
+  EXPECT_TRUE(base::equalsIgnoringCase(e2e::imageOf(firstProcess), app.file(kProgram))) << e2e::imageOf(firstProcess);
 
   run("cmd.exe /c " + control::netStopCommand(), app.path());
   ASSERT_TRUE(reaches(SERVICE_STOPPED));
