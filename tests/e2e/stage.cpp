@@ -10,7 +10,10 @@
 int main(int argc, char** argv) {
   using namespace e2e;
   const std::string scene = argc > 1 ? argv[1] : "main";
-  AppFolder app;
+  // The main window with both status rows green: the service installed by
+  // the first refresh, the engine program started.
+  EngineServiceRemover remover;
+  AppFolder app(scene == "main");
   app.write("settings.ob",
             " 1 \r\n100\r\n 1 \r\n 1 \r\nadmin@example.com;ops@example.com\r\n 0 \r\n30\r\n 0 \r\n"
             "c:\\windows\\media\\ding.wav\r\nmonitor@example.com\r\nsmtp.example.com\r\n25\r\n 1 \r\n"
@@ -18,6 +21,11 @@ int main(int argc, char** argv) {
   app.write("processes.ob", std::string(kExampleItems) + "BrennixConfig.exe|C:\\Brennix\\BrennixConfig.exe\r\n");
   Utility utility(app);
   waitUntil([&] { return listRowCount(utility.grid()) >= 6; });
+  if (scene == "main") {
+    waitUntil([&] { return IsWindowVisible(utility.control(IDC_SERVICE_GREEN_DOT)) != 0; }, 60s);
+    waitUntil([&] { return click(utility.control(IDC_START_PROGRAM)); });
+    waitUntil([&] { return IsWindowVisible(utility.control(IDC_PROGRAM_GREEN_DOT)) != 0; });
+  }
   SetForegroundWindow(utility.main);
   if (scene == "email") {
     click(utility.control(IDC_EMAIL_SETTINGS));
