@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/item_state.h"
 #include "app/item_store.h"
 #include "app/popup_menu.h"
 #include "app/service_picker.h"
@@ -17,9 +18,6 @@ namespace {
 
 constexpr UINT_PTR kLprocessListTimer = 1;
 constexpr UINT kLprocessListInterval = 100;
-
-// What the state cell shows when the state could not be found out.
-constexpr char kUnknownState[] = "Unknown";
 
 const std::vector<std::string> kEmptyRow = {"", "", "", ""};
 
@@ -73,10 +71,25 @@ std::string ItemListPanel::getServiceStatus(const std::string& displayName) cons
   return win::serviceStateText(listing, displayName);
 }
 
-std::string ItemListPanel::itemState(const formats::ItemFields& item) {
-  const std::string name(item.name);
-  if (formats::isServicePath(item.path)) return getServiceStatus(name);
-  return processFinder_.IsProcessRunning(name) ? "Running" : "Not Running";
+// One process query and one service listing answer every row of a rebuild;
+// a failed listing is told once.
+std::string ItemListPanel::itemState(const formats::ItemFields& item, StateSources& sources) {
+  if (formats::isServicePath(item.path)) {
+    if (!sources.services) {
+      sources.services = win::listServices();
+      if (!sources.services->listed)
+        ui::showNotice(window_, kServiceListFailure + std::to_string(sources.services->error));
+    }
+  } else if (!sources.processesQueried) {
+    sources.processesQueried = true;
+    try {
+      sources.running = processFinder_.runningNames();
+    } catch (const std::exception&) {
+    }
+  }
+  static const win::ServiceListing kNoServices;
+  return app::itemState(item, sources.running ? &*sources.running : nullptr,
+                        sources.services ? *sources.services : kNoServices);
 }
 
 void ItemListPanel::loadProcesslist() {
@@ -102,13 +115,14 @@ void ItemListPanel::loadProcesslist() {
     loadItemSlots(folder_, itemSlots);
   } catch (const std::exception&) {
   }
+  StateSources sources;
   for (std::size_t slot = 0; slot < formats::kItemSlots; ++slot) {
     const std::string& line = itemSlots.slots[slot];
     if (!formats::isItemLine(line)) continue;
     const formats::ItemFields item = formats::splitItem(line);
     std::string state = kUnknownState;
     try {
-      state = itemState(item);
+      state = itemState(item, sources);
     } catch (const std::exception&) {
     }
     grid_.insertRow(grid_.rowCount() - 1, {std::to_string(slot), std::string(item.name), std::string(item.path), state},

@@ -3,10 +3,12 @@
 // items with their states, and the buttons that add and delete them.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "formats/item_file.h"
 #include "ui/grid.h"
+#include "win/services.h"
 #include "win/wmi_processes.h"
 
 namespace app {
@@ -47,7 +49,14 @@ class ItemListPanel {
   void refreshTasklist_Click();
   void MSFlexGrid1_MouseDown();
 
-  std::string itemState(const formats::ItemFields& item);
+  // What one rebuild asks the system: each at most once, when the first row
+  // of its kind needs it.
+  struct StateSources {
+    bool processesQueried = false;
+    std::optional<win::RunningNames> running;  // empty when the query failed
+    std::optional<win::ServiceListing> services;
+  };
+  std::string itemState(const formats::ItemFields& item, StateSources& sources);
 
   std::string folder_;
   HWND window_ = nullptr;
