@@ -93,12 +93,13 @@ std::string ItemListPanel::itemState(const formats::ItemFields& item, StateSourc
 }
 
 void ItemListPanel::loadProcesslist() {
-  ui::GridUpdate update(grid_);
-  // Three empty rows; items go in file order before the last of them.
+  // Three empty rows; items go in file order before the last of them. The
+  // rows are made first and shown at once, so that the grid is drawn only
+  // where it changed.
+  std::vector<ui::Grid::Row> rows(3, {kEmptyRow});
   try {
-    grid_.clear();
-    for (int i = 0; i < 3; ++i) grid_.insertRow(grid_.rowCount(), kEmptyRow);
     if (!win::fileExists(formats::itemFilePath(folder_))) {
+      grid_.showRows(rows);
       loadItemSlots(folder_, itemSlots);  // creates it with its blank line
       ui::showArrow();
       return;
@@ -125,9 +126,10 @@ void ItemListPanel::loadProcesslist() {
       state = itemState(item, sources);
     } catch (const std::exception&) {
     }
-    grid_.insertRow(grid_.rowCount() - 1, {std::to_string(slot), std::string(item.name), std::string(item.path), state},
-                    static_cast<LPARAM>(slot));
+    rows.insert(rows.end() - 1, {{std::to_string(slot), std::string(item.name), std::string(item.path), state},
+                                 static_cast<LPARAM>(slot)});
   }
+  grid_.showRows(rows);
 }
 
 void ItemListPanel::lprocessListTimer_Timer() {
