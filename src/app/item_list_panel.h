@@ -30,6 +30,10 @@ class ItemListPanel {
   // Rebuilds the grid a tenth of a second from now (lprocessListTimer).
   void requestRebuild();
   void loadProcesslist();
+  // Makes ready what the first rebuild would otherwise wait for, the
+  // connection to WMI: for the idle time between the window's first drawing
+  // and the rebuild timer's tick.
+  void prepareRebuild() { processFinder_.connectAhead(); }
 
   bool onCommand(int id);
   bool onNotify(const NMHDR& header);

@@ -81,6 +81,14 @@ bool ProcessFinder::IsProcessRunning(const std::string& processName) {
   return withServices([&](ISWbemServices* services) { return findProcess(services, wanted); });
 }
 
+void ProcessFinder::connectAhead() {
+  if (services_) return;
+  try {
+    services_ = connect();
+  } catch (const base::Error&) {
+  }
+}
+
 RunningNames ProcessFinder::runningNames() {
   return withServices([](ISWbemServices* services) { return allNames(services); });
 }

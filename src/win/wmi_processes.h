@@ -28,6 +28,9 @@ class ProcessFinder {
   // Every running image name from one query, upper-cased, so that a name
   // upper-cased is found as IsProcessRunning finds it. Throws as it does.
   RunningNames runningNames();
+  // Connects now, if not yet connected, so that the next query does not wait
+  // for it; a failure is left for that query to meet.
+  void connectAhead();
 
  private:
   // Runs `query(services)` on the kept connection; a connection gone stale
