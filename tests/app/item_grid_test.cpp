@@ -128,6 +128,12 @@ TEST(ItemGrid, TheRightButtonOpensTheMenuWhoseRefreshRereadsTheFile) {
   ASSERT_TRUE(waitUntil([&] { return (menu = findPopupMenu(utility.id())) != nullptr; }));
   typeIntoMenu(menu, 'R');
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("new.exe") >= 0; }));
+
+  // As many rows again, other cells: the rows shown change in place.
+  app.write("processes.ob", " \r\n \r\nother.exe|C:\\other.exe\r\n");
+  SendMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0);
+  const Rows expected = {kEmptyRow, kEmptyRow, {"2", "other.exe", "C:\\other.exe", "Not Running"}, kEmptyRow};
+  EXPECT_EQ(utility.gridRows(), expected);
 }
 
 }  // namespace
