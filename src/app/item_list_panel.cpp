@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "app/item_state.h"
 #include "app/item_store.h"
 #include "app/popup_menu.h"
 #include "app/service_picker.h"
@@ -17,9 +18,6 @@ namespace {
 
 constexpr UINT_PTR kLprocessListTimer = 1;
 constexpr UINT kLprocessListInterval = 100;
-
-// What the state cell shows when the state could not be found out.
-constexpr char kUnknownState[] = "Unknown";
 
 const std::vector<std::string> kEmptyRow = {"", "", "", ""};
 
@@ -82,10 +80,25 @@ std::string ItemListPanel::getServiceStatus(const std::string& displayName) cons
   return win::serviceStateText(listing, displayName);
 }
 
-std::string ItemListPanel::itemState(const formats::ItemFields& item) {
-  const std::string name(item.name);
-  if (formats::isServicePath(item.path)) return getServiceStatus(name);
-  return processFinder_.IsProcessRunning(name) ? "Running" : "Not Running";
+// One process query and one service listing answer every row of a rebuild;
+// a failed listing is told once.
+std::string ItemListPanel::itemState(const formats::ItemFields& item, StateSources& sources) {
+  if (formats::isServicePath(item.path)) {
+    if (!sources.services) {
+      sources.services = win::listServices();
+      if (!sources.services->listed)
+        ui::showNotice(window_, kServiceListFailure + std::to_string(sources.services->error));
+    }
+  } else if (!sources.processesQueried) {
+    sources.processesQueried = true;
+    try {
+      sources.running = processFinder_.runningNames();
+    } catch (const std::exception&) {
+    }
+  }
+  static const win::ServiceListing kNoServices;
+  return app::itemState(item, sources.running ? &*sources.running : nullptr,
+                        sources.services ? *sources.services : kNoServices);
 }
 
 void ItemListPanel::loadProcesslist() {
@@ -101,12 +114,13 @@ void ItemListPanel::loadProcesslist() {
 }
 
 void ItemListPanel::rebuild() {
-  ui::GridUpdate update(grid_);
-  // Three empty rows; items go in file order before the last of them.
+  // Three empty rows; items go in file order before the last of them. The
+  // rows are made first and shown at once, so that the grid is drawn only
+  // where it changed.
+  std::vector<ui::Grid::Row> rows(3, {kEmptyRow});
   try {
-    grid_.clear();
-    for (int i = 0; i < 3; ++i) grid_.insertRow(grid_.rowCount(), kEmptyRow);
     if (!win::fileExists(formats::itemFilePath(folder_))) {
+      grid_.showRows(rows);
       loadItemSlots(folder_, itemSlots);  // creates it with its blank line
       ui::showArrow();
       return;
@@ -123,18 +137,20 @@ void ItemListPanel::rebuild() {
     loadItemSlots(folder_, itemSlots);
   } catch (const std::exception&) {
   }
+  StateSources sources;
   for (std::size_t slot = 0; slot < formats::kItemSlots; ++slot) {
     const std::string& line = itemSlots.slots[slot];
     if (!formats::isItemLine(line)) continue;
     const formats::ItemFields item = formats::splitItem(line);
     std::string state = kUnknownState;
     try {
-      state = itemState(item);
+      state = itemState(item, sources);
     } catch (const std::exception&) {
     }
-    grid_.insertRow(grid_.rowCount() - 1, {std::to_string(slot), std::string(item.name), std::string(item.path), state},
-                    static_cast<LPARAM>(slot));
+    rows.insert(rows.end() - 1, {{std::to_string(slot), std::string(item.name), std::string(item.path), state},
+                                 static_cast<LPARAM>(slot)});
   }
+  grid_.showRows(rows);
 }
 
 // A tick that falls due while a rebuild still runs (in a message box of

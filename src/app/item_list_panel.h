@@ -3,10 +3,12 @@
 // items with their states, and the buttons that add and delete them.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "formats/item_file.h"
 #include "ui/grid.h"
+#include "win/services.h"
 #include "win/wmi_processes.h"
 
 namespace app {
@@ -29,6 +31,10 @@ class ItemListPanel {
   // Rebuilds the grid a tenth of a second from now (lprocessListTimer).
   void requestRebuild();
   void loadProcesslist();
+  // Makes ready what the first rebuild would otherwise wait for, the
+  // connection to WMI: for the idle time between the window's first drawing
+  // and the rebuild timer's tick.
+  void prepareRebuild() { processFinder_.connectAhead(); }
 
   bool onCommand(int id);
   bool onTimer(UINT_PTR id);
@@ -47,7 +53,14 @@ class ItemListPanel {
   void refreshTasklist_Click();
   void MSFlexGrid1_MouseDown();
 
-  std::string itemState(const formats::ItemFields& item);
+  // What one rebuild asks the system: each at most once, when the first row
+  // of its kind needs it.
+  struct StateSources {
+    bool processesQueried = false;
+    std::optional<win::RunningNames> running;  // empty when the query failed
+    std::optional<win::ServiceListing> services;
+  };
+  std::string itemState(const formats::ItemFields& item, StateSources& sources);
   void rebuild();
 
   // The grid's right button opens the menu on the press, leaving the

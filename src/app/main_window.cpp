@@ -19,6 +19,8 @@ namespace {
 
 constexpr UINT_PTR kMinimizeTimer = 2;
 constexpr UINT kMinimizeInterval = 500;
+// Posted to itself once the window is on screen.
+constexpr UINT kPrepareRebuild = WM_APP + 1;
 
 bool registerWindowClass(HINSTANCE instance, WNDPROC proc) {
   WNDCLASSEXA wc{};
@@ -65,6 +67,7 @@ bool MainWindow::show() {
   if (!hwnd_) return false;
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
+  PostMessageA(hwnd_, kPrepareRebuild, 0, 0);
   return true;
 }
 
@@ -103,6 +106,9 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_TIMER:
       onTimer(wParam);
+      return 0;
+    case kPrepareRebuild:
+      items_.prepareRebuild();
       return 0;
     case WM_COMMAND:
       onCommand(LOWORD(wParam), HIWORD(wParam));

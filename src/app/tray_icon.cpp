@@ -6,6 +6,20 @@
 #include <cstring>
 
 namespace app {
+namespace {
+
+// The shell's library, with what it loads, holds about a megabyte that the
+// utility needs only for the moment of a change to its icon: it is loaded
+// for each change and let go after it.
+void notifyTray(DWORD message, NOTIFYICONDATAA& record) {
+  HMODULE shell = LoadLibraryA("shell32.dll");
+  if (!shell) return;
+  if (auto notify = reinterpret_cast<decltype(&Shell_NotifyIconA)>(GetProcAddress(shell, "Shell_NotifyIconA")))
+    notify(message, &record);
+  FreeLibrary(shell);
+}
+
+}  // namespace
 
 std::array<char, kTipField> fitTrayTip(std::string_view text) {
   std::array<char, kTipField> field;
@@ -37,12 +51,12 @@ NOTIFYICONDATAA makeTrayRecord(HWND window, UINT id, UINT flags, UINT callbackMe
 void TrayIcon::addicontotaskbar() {
   NOTIFYICONDATAA record =
       makeTrayRecord(window_, kTrayIconId, NIF_MESSAGE | NIF_ICON | NIF_TIP, WM_MOUSEMOVE, icon_, kTrayTip);
-  Shell_NotifyIconA(NIM_ADD, &record);
+  notifyTray(NIM_ADD, record);
 }
 
 void TrayIcon::deleteiconfromtaskbar() {
   NOTIFYICONDATAA record = makeTrayRecord(window_, kTrayIconId, 0, 0, nullptr, "");
-  Shell_NotifyIconA(NIM_DELETE, &record);
+  notifyTray(NIM_DELETE, record);
 }
 
 bool TrayIcon::isNotification(WPARAM wParam, LPARAM lParam) const {

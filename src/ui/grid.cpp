@@ -2,10 +2,21 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ui {
 namespace {
+
+std::string cellText(HWND listView, int row, int column) {
+  char buffer[1024] = {};
+  LVITEMA item{};
+  item.iSubItem = column;
+  item.pszText = buffer;
+  item.cchTextMax = sizeof buffer;
+  SendMessageA(listView, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+  return buffer;
+}
 
 int windowDpi(HWND window) {
   HDC dc = GetDC(window);
@@ -65,6 +76,37 @@ LPARAM Grid::rowData(int row) const {
   item.iItem = row;
   if (!SendMessageA(hwnd_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return kNoData;
   return item.lParam;
+}
+
+void Grid::showRows(const std::vector<Row>& rows) {
+  clearSelection();
+  const int shown = rowCount(), wanted = static_cast<int>(rows.size());
+  // A change of the row count changes the scroll bar: drawn once at the end.
+  std::optional<GridUpdate> update;
+  if (shown != wanted) update.emplace(*this);
+  for (int row = wanted; row < shown; ++row) ListView_DeleteItem(hwnd_, wanted);
+  for (int row = 0; row < std::min(shown, wanted); ++row) {
+    const Row& r = rows[static_cast<std::size_t>(row)];
+    for (std::size_t c = 0; c < r.cells.size(); ++c) {
+      if (cellText(hwnd_, row, static_cast<int>(c)) == r.cells[c]) continue;
+      LVITEMA sub{};
+      sub.iSubItem = static_cast<int>(c);
+      sub.pszText = const_cast<char*>(r.cells[c].c_str());
+      SendMessageA(hwnd_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
+    }
+    if (rowData(row) != r.data) {
+      LVITEMA item{};
+      item.mask = LVIF_PARAM;
+      item.iItem = row;
+      item.lParam = r.data;
+      SendMessageA(hwnd_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+  }
+  for (int row = shown; row < wanted; ++row) {
+    const Row& r = rows[static_cast<std::size_t>(row)];
+    insertRow(row, r.cells, r.data);
+  }
+  if (wanted > 0) ListView_EnsureVisible(hwnd_, 0, FALSE);
 }
 
 int Grid::selectedRow() const { return ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); }

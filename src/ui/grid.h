@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,16 @@ class Grid {
   // Inserts a row of cells at `row` (rowCount() for the end).
   void insertRow(int row, const std::vector<std::string>& cells, LPARAM data = kNoData);
   LPARAM rowData(int row) const;
+
+  struct Row {
+    std::vector<std::string> cells;
+    LPARAM data = kNoData;
+  };
+  // Makes the grid show exactly these rows, unselected and scrolled to the
+  // top. Rows that stay are changed in place, cell by cell where they
+  // differ, and rows are added or taken away at the end, so that a grid that
+  // shows the same again is not drawn again.
+  void showRows(const std::vector<Row>& rows);
 
   // The selected row, or -1 when none is.
   int selectedRow() const;

@@ -10,15 +10,10 @@ namespace win {
 
 namespace {
 
-ComPtr<ISWbemServices> connect() {
-  ComPtr<ISWbemServices> services;
-  win::check(CoGetObject(L"winmgmts://", nullptr, IID_ISWbemServices,
-                          reinterpret_cast<void**>(services.GetAddressOf())),
-              "winmgmts://");
-  return services;
-}
-
-bool findProcess(ISWbemServices* services, const std::string& wanted) {
+// Calls `visit(name)` with the upper-cased image name of each running
+// process, in WMI's order, until it returns true; returns whether one did.
+template <class Visit>
+bool walkProcessNames(ISWbemServices* services, Visit visit) {
   ComPtr<ISWbemObjectSet> processes;
   win::check(services->InstancesOf(win::Bstr(L"win32_process").get(), wbemFlagReturnImmediately, nullptr,
                                     processes.GetAddressOf()),
@@ -49,11 +44,32 @@ bool findProcess(ISWbemServices* services, const std::string& wanted) {
     win::check(name->get_Value(value.put()), "process Name");
     if (value.get().vt != VT_BSTR) continue;
     const BSTR text = value.get().bstrVal;
-    if (base::upperCase(win::narrow(text, static_cast<int>(SysStringLen(text)))) == wanted) return true;
+    if (visit(base::upperCase(win::narrow(text, static_cast<int>(SysStringLen(text)))))) return true;
   }
 }
 
+bool findProcess(ISWbemServices* services, const std::string& wanted) {
+  return walkProcessNames(services, [&](const std::string& name) { return name == wanted; });
+}
+
+RunningNames allNames(ISWbemServices* services) {
+  RunningNames names;
+  walkProcessNames(services, [&](std::string name) {
+    names.insert(std::move(name));
+    return false;
+  });
+  return names;
+}
+
 }  // namespace
+
+ComPtr<ISWbemServices> ProcessFinder::connect() {
+  ComPtr<ISWbemServices> services;
+  win::check(CoGetObject(L"winmgmts://", nullptr, IID_ISWbemServices,
+                          reinterpret_cast<void**>(services.GetAddressOf())),
+              "winmgmts://");
+  return services;
+}
 
 bool IsProcessRunning(const std::string& processName) {
   win::ComApartment apartment;
@@ -62,15 +78,19 @@ bool IsProcessRunning(const std::string& processName) {
 
 bool ProcessFinder::IsProcessRunning(const std::string& processName) {
   const std::string wanted = base::upperCase(processName);
-  if (services_) {
-    try {
-      return findProcess(services_.Get(), wanted);
-    } catch (const base::Error&) {
-      services_.Reset();  // a connection gone stale: connect once more
-    }
+  return withServices([&](ISWbemServices* services) { return findProcess(services, wanted); });
+}
+
+void ProcessFinder::connectAhead() {
+  if (services_) return;
+  try {
+    services_ = connect();
+  } catch (const base::Error&) {
   }
-  services_ = connect();
-  return findProcess(services_.Get(), wanted);
+}
+
+RunningNames ProcessFinder::runningNames() {
+  return withServices([](ISWbemServices* services) { return allNames(services); });
 }
 
 }  // namespace win

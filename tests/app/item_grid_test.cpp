@@ -41,6 +41,11 @@ TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
   EXPECT_EQ(selectedListRow(utility.grid()), 2);
   typeIntoMenu(menu, 'R');
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("new.exe") >= 0; }));
+
+  // As many rows again, other cells: the rows shown change in place.
+  app.write("processes.ob", " \r\n \r\nother.exe|C:\\other.exe\r\n");
+  SendMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0);
+  EXPECT_EQ(utility.gridRows(), (Rows{kEmptyRow, kEmptyRow, {"2", "other.exe", "C:\\other.exe", "Not Running"}, kEmptyRow}));
 }
 
 TEST(ItemGrid, AddsAProgramOnceAndNoneBeyondTheTable) {

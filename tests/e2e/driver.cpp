@@ -454,6 +454,8 @@ void chooseFile(HWND dialog, const std::string& path) {
   waitUntil([&] {
     field = GetDlgItem(dialog, 0x480);
     if (!field) field = FindWindowExA(GetDlgItem(dialog, 0x47C), nullptr, "Edit", nullptr);
+    for (HWND child : children(dialog))
+      if (!field && is(child, "Edit") && IsWindowVisible(child)) field = child;
     return field != nullptr;
   }, 5s);
   if (!field) throw std::runtime_error("the file dialog has no file name field");
