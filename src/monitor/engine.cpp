@@ -134,7 +134,8 @@ class Engine {
  private:
   std::string file(std::string_view name) const { return options_.folder + "\\" + std::string(name); }
   void readFiles(const Moment& now);
-  void applyItems(const formats::ItemTable& table, const Moment& now);
+  void applyItems(const formats::ItemTable& table, const Moment& now, const char* why);
+  void noteWatching(const Moment& now, const char* why);
   void takeOverDuty(const Moment& now);
   void collectEnded(const Moment& now);
   void scanProcesses(const Moment& now);
@@ -239,14 +240,17 @@ void Engine::readFiles(const Moment& now) {
   }
   if (!filesRead_ || items != itemBytes_) {
     itemBytes_ = items;
-    applyItems(table, now);
+    applyItems(table, now,
+               filesRead_        ? "processes.ob read again"
+               : duty_.held()    ? "engine started"
+                                 : "engine started while another engine has the restart duty");
   }
   filesRead_ = true;
 }
 
 // The new list keeps what the engine knows of items that stay (by kind and
 // name, letter case ignored); items no longer listed are dropped.
-void Engine::applyItems(const formats::ItemTable& table, const Moment& now) {
+void Engine::applyItems(const formats::ItemTable& table, const Moment& now, const char* why) {
   std::vector<std::unique_ptr<Item>> next;
   for (const auto& line : table.slots) {
     if (!formats::isItemLine(line)) continue;
@@ -266,14 +270,28 @@ void Engine::applyItems(const formats::ItemTable& table, const Moment& now) {
     }
   }
   items_ = std::move(next);
+  noteWatching(now, why);
   scanProcesses(now);
   pollServices(now);
+}
+
+// A log line for each new list: the administrator sees a changed file taken.
+// An engine without the duty writes only its start.
+void Engine::noteWatching(const Moment& now, const char* why) {
+  if (!actions_.log) return;
+  const std::size_t n = items_.size();
+  std::string line = now.stamp + " - " + why + ": watching " + std::to_string(n) + (n == 1 ? " item" : " items");
+  if (duty_.held())
+    log_.push_back(std::move(line));
+  else if (!filesRead_)
+    appendLines(file(kLogFileName), {line});
 }
 
 // The engine that held the duty has ended: start afresh, as that engine's
 // decisions are not known here.
 void Engine::takeOverDuty(const Moment& now) {
   duty_.taken();
+  noteWatching(now, "restart duty taken over");
   for (auto& item : items_) {
     item->policy = ItemPolicy(item->name);
     if (item->process) item->policy.observe(true, now, actions_, log_);
