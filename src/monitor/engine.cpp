@@ -29,7 +29,8 @@ constexpr std::int64_t kSettleMs = 200;
 // A file that still looks cut short after this long is taken as it is.
 constexpr std::int64_t kPartialLimitMs = 2000;
 // How often the process list is walked while a program item has no
-// process being waited on (it is stopped, or could not be opened).
+// process being waited on (it is stopped, or its processes could not be
+// opened).
 constexpr std::int64_t kScanMs = 500;
 // How often the service states are read while there are service items.
 constexpr std::int64_t kServicePollMs = 1000;
@@ -108,21 +109,25 @@ class DutyLock {
   bool held_ = false;
 };
 
+// One running instance of a program item, waited on from a thread of the
+// system's pool; its end sets the engine's wake event.
+struct Watch {
+  win::unique_handle process;
+  win::unique_wait wait;  // after `process`, so it is unregistered before that closes
+};
+
 struct Item {
   Item(std::string itemName, std::string itemPath, bool isService)
       : name(std::move(itemName)), path(std::move(itemPath)), service(isService), policy(name) {}
-
-  void unwatch() {
-    wait.reset();
-    process.reset();
-  }
 
   std::string name;
   std::string path;
   bool service;
   ItemPolicy policy;
-  win::unique_handle process;  // the running instance waited on
-  win::unique_wait wait;       // after `process`, so it is unregistered before that closes
+  // The instances waited on: those a walk found while the item was not
+  // watched, and the one the engine started. The item stops when the last
+  // one ends, with no walk in between, so a restart follows at once.
+  std::vector<std::unique_ptr<Watch>> watches;
 };
 
 class Engine {
@@ -140,7 +145,7 @@ class Engine {
   void collectEnded(const Moment& now);
   void scanProcesses(const Moment& now);
   void pollServices(const Moment& now);
-  void watch(Item& item, win::unique_handle process);
+  bool watch(Item& item, win::unique_handle process);
   void act();
   void restart(Item& item);
   void playSound(const std::string& file);
@@ -294,33 +299,30 @@ void Engine::takeOverDuty(const Moment& now) {
   noteWatching(now, "restart duty taken over");
   for (auto& item : items_) {
     item->policy = ItemPolicy(item->name);
-    if (item->process) item->policy.observe(true, now, actions_, log_);
+    if (!item->watches.empty()) item->policy.observe(true, now, actions_, log_);
   }
   scanProcesses(now);
   pollServices(now);
 }
 
 void Engine::collectEnded(const Moment& now) {
-  bool ended = false;
   for (auto& item : items_) {
-    if (item->process && WaitForSingleObject(item->process.get(), 0) == WAIT_OBJECT_0) {
-      item->unwatch();
-      ended = true;
-    }
+    auto& watches = item->watches;
+    if (watches.empty()) continue;
+    std::erase_if(watches, [](const auto& w) { return WaitForSingleObject(w->process.get(), 0) == WAIT_OBJECT_0; });
+    if (watches.empty()) item->policy.observe(false, now, actions_, log_);
   }
-  // Another instance may still run: the item has stopped only without one.
-  if (ended) scanProcesses(now);
 }
 
 // One walk of the process list for every program item without a process
-// waited on: a running instance is waited on from now, an item without one
-// has stopped.
+// waited on: its running instances are waited on from now, an item without
+// one has stopped.
 void Engine::scanProcesses(const Moment& now) {
   lastScan_ = now.ms;
   std::vector<Item*> wanted;
   std::vector<std::string> names;
   for (auto& item : items_) {
-    if (item->service || item->process) continue;
+    if (item->service || !item->watches.empty()) continue;
     wanted.push_back(item.get());
     names.push_back(base::upperCase(item->name));
   }
@@ -329,7 +331,7 @@ void Engine::scanProcesses(const Moment& now) {
   const bool walked = win::forEachProcess([&](const PROCESSENTRY32& entry) {
     const std::string image = base::upperCase(entry.szExeFile);
     for (std::size_t i = 0; i < wanted.size(); ++i) {
-      if (seen[i] || names[i] != image) continue;
+      if (names[i] != image) continue;
       win::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
       // A process that has just ended may still be listed.
       if (process && WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) continue;
@@ -354,17 +356,17 @@ void Engine::pollServices(const Moment& now) {
   }
 }
 
-// Waits on the process from a thread of the system's pool; its end sets the
-// wake event. A process that cannot be waited on is found by the walks.
-void Engine::watch(Item& item, win::unique_handle process) {
-  item.unwatch();
-  if (!process) return;
-  win::unique_wait wait;
-  if (!RegisterWaitForSingleObject(wait.put(), process.get(), processEnded, wake_.get(), INFINITE,
+// Waits on one more instance of the item. False when it cannot be waited
+// on: the walks keep finding it then.
+bool Engine::watch(Item& item, win::unique_handle process) {
+  if (!process) return false;
+  auto w = std::make_unique<Watch>();
+  if (!RegisterWaitForSingleObject(w->wait.put(), process.get(), processEnded, wake_.get(), INFINITE,
                                    WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD))
-    return;
-  item.process = std::move(process);
-  item.wait = std::move(wait);
+    return false;
+  w->process = std::move(process);
+  item.watches.push_back(std::move(w));
+  return true;
 }
 
 // Carries out what is due. An engine without the duty only keeps the sound.
@@ -407,7 +409,7 @@ void Engine::playSound(const std::string& file) {
 }
 
 bool Engine::programUnwatched() const {
-  return std::any_of(items_.begin(), items_.end(), [](const auto& i) { return !i->service && !i->process; });
+  return std::any_of(items_.begin(), items_.end(), [](const auto& i) { return !i->service && i->watches.empty(); });
 }
 
 bool Engine::hasServices() const {
