@@ -36,10 +36,18 @@ TEST(Engine, RestartsAKilledProgramAfterTheDelayAndLogsIt) {
   EngineStage stage;
   const auto path = stage.addProgram("worker.exe");
   auto worker = e2e::Process::start(path);
+  auto second = e2e::Process::start(path);
   stage.writeItems({"Worker.EXE|" + path});
   stage.writeSettings(e2e::restartAndLog(" 1 "));
   stage.startEngine();
   ASSERT_TRUE(stage.waitForLog("engine started: watching 1 item\r\n")) << stage.log();
+
+  // One of two instances ends: the item still runs. The engine reads the
+  // changed list only after it has seen that end.
+  second.kill();
+  stage.writeItems({"Worker.EXE|" + path, " "});
+  ASSERT_TRUE(stage.waitForLog("processes.ob read again: watching 1 item\r\n")) << stage.log();
+  EXPECT_EQ(stage.log().find("stopped"), std::string::npos) << stage.log();
 
   worker.kill();
   const auto killed = Clock::now();
