@@ -3,26 +3,23 @@
 #include "win/process_list.h"
 
 namespace e2e {
-namespace {
-
-std::string testProgram() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string own = path;
-  return own.substr(0, own.find_last_of('\\')) + "\\monitored.exe";
-}
-
-}  // namespace
 
 EngineStage::~EngineStage() {
   stopEngines();
   engines.clear();
-  for (const auto& name : programs_) endInstances(name);
+  for (const auto& name : programs_)
+    for (DWORD id : instancesOf(name)) {
+      win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+      if (process && TerminateProcess(process.get(), 1)) WaitForSingleObject(process.get(), 5000);
+    }
 }
 
 std::string EngineStage::addProgram(const std::string& name) {
-  if (!CopyFileA(testProgram().c_str(), file(name).c_str(), FALSE))
-    throw std::runtime_error("cannot copy the test program as " + name);
+  char own[MAX_PATH];
+  GetModuleFileNameA(nullptr, own, MAX_PATH);
+  std::string program = own;
+  program = program.substr(0, program.find_last_of('\\')) + "\\monitored.exe";
+  if (!CopyFileA(program.c_str(), file(name).c_str(), FALSE)) throw std::runtime_error("cannot copy " + program);
   programs_.push_back(name);
   return file(name);
 }
@@ -33,19 +30,13 @@ void EngineStage::writeItems(const std::vector<std::string>& items) const {
   write("processes.ob", bytes);
 }
 
-void EngineStage::writeSettings(const formats::Settings& settings) const {
-  formats::writeSettings(file("settings.ob"), settings);
-}
+void EngineStage::writeSettings(const formats::Settings& s) const { formats::writeSettings(file("settings.ob"), s); }
 
-Process& EngineStage::startEngine() {
-  engines.push_back(Process::start(file("BrennixMonitor.exe")));
-  return engines.back();
-}
+Process& EngineStage::startEngine() { return engines.emplace_back(Process::start(file("BrennixMonitor.exe"))); }
 
 void EngineStage::stopEngines() {
-  bool running = false;
-  for (const auto& engine : engines) running |= engine.running();
-  if (running) Process::start(file("shutdownBrennixMonitor.exe")).waitForExit(10s);
+  if (std::any_of(engines.begin(), engines.end(), [](const Process& p) { return p.running(); }))
+    Process::start(file("shutdownBrennixMonitor.exe")).waitForExit(10s);
 }
 
 std::string EngineStage::log() const { return exists("log.text") ? read("log.text") : std::string(); }
@@ -63,10 +54,8 @@ int EngineStage::logCount(const std::string& text) const {
 
 formats::Settings restartAndLog(const std::string& delaySeconds) {
   formats::Settings s;
-  s.restart = formats::Slot::number(1);
+  s.restart = s.log = formats::Slot::number(1);
   s.restartSeconds = formats::Slot::text(delaySeconds);
-  s.log = formats::Slot::text("1");
-  s.sendEmail = formats::Slot::number(0);
   return s;
 }
 
@@ -77,13 +66,6 @@ std::vector<DWORD> instancesOf(const std::string& image) {
     return true;
   });
   return ids;
-}
-
-void endInstances(const std::string& image) {
-  for (DWORD id : instancesOf(image)) {
-    win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
-    if (process && TerminateProcess(process.get(), 1)) WaitForSingleObject(process.get(), 5000);
-  }
 }
 
 }  // namespace e2e

@@ -1,8 +1,7 @@
 #pragma once
 // A stage for the monitor engine: a fresh application folder with the two
 // data files and copies of the test program "monitored.exe" under the names
-// the items need. Ends its engines, and every copy of the test program, when
-// it goes.
+// the items need. Ends its engines, then every copy of the test program.
 #include <deque>
 #include <string>
 #include <vector>
@@ -14,19 +13,15 @@ namespace e2e {
 
 class EngineStage : public AppFolder {
  public:
-  EngineStage() = default;
   ~EngineStage();
-
   // Copies the test program into the folder as `name`; returns its path.
   std::string addProgram(const std::string& name);
   // processes.ob as the utility writes it: the blank line, then `items`.
   void writeItems(const std::vector<std::string>& items) const;
   void writeSettings(const formats::Settings& settings) const;
-
   Process& startEngine();
   // Runs the stopper and waits for it, as the utility's Stop button does.
   void stopEngines();
-
   std::string log() const;
   bool waitForLog(const std::string& text, Duration timeout = 10s) const;
   int logCount(const std::string& text) const;
@@ -42,6 +37,5 @@ formats::Settings restartAndLog(const std::string& delaySeconds);
 
 // The running processes of an image name, letter case ignored.
 std::vector<DWORD> instancesOf(const std::string& image);
-void endInstances(const std::string& image);
 
 }  // namespace e2e
