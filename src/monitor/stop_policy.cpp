@@ -111,7 +111,8 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
 
   const bool firstSight = state_ == State::Unknown;
   if (!firstSight && now.ms - runningSince_ >= kCleanRunMs) pauseMs_ = 0;
-  const bool quick = !firstSight && restartedAt_ && now.ms - *restartedAt_ < kQuickStopMs;
+  // Quick only when the run that ended began with the engine's restart.
+  const bool quick = !firstSight && restartedAt_ && *restartedAt_ == runningSince_ && now.ms - *restartedAt_ < kQuickStopMs;
   state_ = State::Stopped;
   stopStamp_ = now.stamp;
 

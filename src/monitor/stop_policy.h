@@ -7,8 +7,8 @@
 //
 // The rules:
 // - A stopped item is restarted after the restart delay.
-// - An item that stops again less than 60 s after the engine restarted it
-//   (or whose restart failed) has made a quick stop: its restart waits the
+// - An item that stops less than 60 s after the engine restarted it, having
+//   run since, (or whose restart failed) has made a quick stop: its restart waits the
 //   delay plus a pause that starts at 5 s and doubles with each further quick
 //   stop, up to 10 minutes. Ten minutes of running clear the pause.
 // - The first e-mail about a stop goes out at once; while the item stays

@@ -14,14 +14,12 @@ namespace e2e {
 class EngineStage : public AppFolder {
  public:
   ~EngineStage();
-  // Copies the test program into the folder as `name`; returns its path.
-  std::string addProgram(const std::string& name);
+  std::string addProgram(const std::string& name);  // a copy of the test program; its path
   // processes.ob as the utility writes it: the blank line, then `items`.
   void writeItems(const std::vector<std::string>& items) const;
   void writeSettings(const formats::Settings& settings) const;
   Process& startEngine();
-  // Runs the stopper and waits for it, as the utility's Stop button does.
-  void stopEngines();
+  void stopEngines();  // runs the stopper and waits for it, as the Stop button does
   std::string log() const;
   bool waitForLog(const std::string& text, Duration timeout = 10s) const;
   int logCount(const std::string& text) const;

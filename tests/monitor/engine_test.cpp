@@ -33,7 +33,10 @@ TEST(Engine, RestartsKilledProgramsReadsAnEditedListAndHandsTheDutyOver) {
   auto worker = e2e::Process::start(path), second = e2e::Process::start(path);
   auto added = e2e::Process::start(addedPath);
   stage.writeItems({"Worker.EXE|" + path});
-  stage.writeSettings(e2e::restartAndLog(" 1 "));
+  auto settings = e2e::restartAndLog(" 1 ");
+  settings.sendEmail = formats::Slot::text("1");
+  settings.emailAddresses = formats::Slot::text("ops@example.org");
+  stage.writeSettings(settings);
   stage.startEngine();
   ASSERT_TRUE(stage.waitForLog("engine started: watching 1 item\r\n")) << stage.log();
   stage.startEngine();
@@ -52,7 +55,8 @@ TEST(Engine, RestartsKilledProgramsReadsAnEditedListAndHandsTheDutyOver) {
   ASSERT_TRUE(stage.waitForLog("restart duty taken over: watching 2 items")) << stage.log();
   killAndExpectRestart(added, "added.exe");
   ASSERT_TRUE(e2e::waitUntil([&] { return stage.logCount(" restarted\r\n") == 2; })) << stage.log();
-  for (const char* line : {" - Worker.EXE stopped; restart in 1 s\r\n", " - added.exe stopped; restart in 1 s\r\n"})
+  for (const char* line : {" - Worker.EXE stopped; restart in 1 s\r\n", " - added.exe stopped; restart in 1 s\r\n",
+                           " - e-mail about added.exe to ops@example.org failed: no SMTP component"})
     EXPECT_NE(stage.log().find(line), std::string::npos) << line << stage.log();
 
   stage.stopEngines();

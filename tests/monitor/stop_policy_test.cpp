@@ -16,11 +16,9 @@ constexpr std::int64_t kSecond = 1000, kMinute = 60 * kSecond;
 Moment at(std::int64_t ms) { return {ms, "T" + std::to_string(ms / kSecond)}; }
 
 TEST(StopActions, SettingsLinesReadAsTheUtilityShowsThemOrTakeTheirDefaults) {
-  struct Flag {
-    const char* line;
-    bool restart, other;
-  } flags[] = {{" 1 ", true, true}, {"1", true, true},    {" 0 ", false, false}, {"", true, false},
-               {" ", true, false},  {"abc", true, false}, {"2", false, false}};
+  struct Flag { const char* line; bool restart, other; } flags[] = {
+      {" 1 ", true, true}, {"1", true, true}, {" 0 ", false, false}, {"", true, false}, {" ", true, false},
+      {"abc", true, false}, {"2", false, false}};
   for (const auto& c : flags) {
     formats::Settings s;
     s.restart = s.log = s.sendEmail = s.repeatEmail = s.playSound = s.useAuthentication = Slot::text(c.line);
@@ -31,14 +29,11 @@ TEST(StopActions, SettingsLinesReadAsTheUtilityShowsThemOrTakeTheirDefaults) {
   }
   EXPECT_FALSE(monitor::readStopActions(formats::Settings{}).restart) << "no line at all";
 
-  struct Number {
-    const char* line;
-    std::int64_t delayMs, repeatMs;
-    long port;
-  } numbers[] = {{"", 10 * kSecond, 60 * kMinute, 25},    {"abc", 10 * kSecond, 60 * kMinute, 25},
-                 {" 5 ", 5 * kSecond, 5 * kMinute, 5},     {"0", 0, 60 * kMinute, 25},
-                 {"-3", 10 * kSecond, 60 * kMinute, 25},   {"2.6", 3 * kSecond, 3 * kMinute, 3},
-                 {"90000", 10 * kSecond, 60 * kMinute, 25}, {"587", 587 * kSecond, 587 * kMinute, 587}};
+  const std::int64_t s10 = 10 * kSecond, m60 = 60 * kMinute;
+  struct Number { const char* line; std::int64_t delayMs, repeatMs; long port; } numbers[] = {
+      {"", s10, m60, 25}, {"abc", s10, m60, 25}, {" 5 ", 5 * kSecond, 5 * kMinute, 5}, {"0", 0, m60, 25},
+      {"-3", s10, m60, 25}, {"2.6", 3 * kSecond, 3 * kMinute, 3}, {"90000", s10, m60, 25},
+      {"587", 587 * kSecond, 587 * kMinute, 587}};
   for (const auto& c : numbers) {
     formats::Settings s;
     s.restartSeconds = s.repeatMinutes = s.smtpPort = Slot::text(c.line);
@@ -55,13 +50,10 @@ TEST(StopActions, SettingsLinesReadAsTheUtilityShowsThemOrTakeTheirDefaults) {
 }
 
 TEST(StopActions, BodyGetsItsLineBreaksAndPlaceholders) {
-  struct Case {
-    const char* stored;
-    const char* body;
-  } cases[] = {{"Hi%20%process% stopped at %time%.", "Hi\r\nworker.exe stopped at 2026-12-06 14:03:59."},
-               {"%TIME% %Process% 100%", "%TIME% %Process% 100%"},
-               {"%process%%time%", "worker.exe2026-12-06 14:03:59"},
-               {"%proc%20ess%", "%proc\r\ness%"}};
+  struct Case { const char* stored; const char* body; } cases[] = {
+      {"Hi%20%process% stopped at %time%.", "Hi\r\nworker.exe stopped at 2026-12-06 14:03:59."},
+      {"%TIME% %Process% 100%", "%TIME% %Process% 100%"}, {"%process%%time%", "worker.exe2026-12-06 14:03:59"},
+      {"%proc%20ess%", "%proc\r\ness%"}};
   for (const auto& c : cases)
     EXPECT_EQ(monitor::fillBody(c.stored, "worker.exe", "2026-12-06 14:03:59"), c.body) << c.stored;
 }
@@ -69,13 +61,9 @@ TEST(StopActions, BodyGetsItsLineBreaksAndPlaceholders) {
 TEST(StopActions, FileCaughtInTheMiddleOfARewriteDoesNotLookWhole) {
   std::string nineteen;
   for (int i = 0; i < 19; ++i) nineteen += "x\r\n";
-  struct Case {
-    std::string bytes;
-    std::size_t lines;
-    bool whole;
-  } cases[] = {{"", 1, false},           {" \r\n", 19, true},          {" \r\nw|C:\\w", 1, false},
-               {" \r\nw|C:\\w\r", 1, false}, {" \r\nw|C:\\w\r\n", 1, true}, {nineteen, 19, true},
-               {nineteen.substr(3), 19, false}};
+  struct Case { std::string bytes; std::size_t lines; bool whole; } cases[] = {
+      {"", 1, false}, {" \r\n", 19, true}, {" \r\nw|C:\\w", 1, false}, {" \r\nw|C:\\w\r", 1, false},
+      {" \r\nw|C:\\w\r\n", 1, true}, {nineteen, 19, true}, {nineteen.substr(3), 19, false}};
   for (const auto& c : cases) EXPECT_EQ(monitor::looksWhole(c.bytes, c.lines), c.whole) << c.bytes;
 }
 
@@ -89,22 +77,20 @@ std::vector<std::int64_t> crashLoop(ItemPolicy& item, const StopActions& a, std:
     const auto due = item.nextDue(a).value();
     EXPECT_FALSE(item.restartDue(due - 1, a));
     pauses.push_back(due - now);
-    now = due;
-    item.restarted(std::nullopt, at(now), a, log);
-    now += ranMs;
-    item.observe(false, at(now), a, log);
+    item.restarted(std::nullopt, at(now = due), a, log);
+    item.observe(false, at(now += ranMs), a, log);
   }
   return pauses;
 }
 
 TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) {
+  const std::int64_t d = 2 * kSecond;
   StopActions a;
-  a.restartDelayMs = 2 * kSecond;
+  a.restartDelayMs = d;
   ItemPolicy item("crash.exe");
   std::vector<std::string> log;
   std::int64_t now = 0;
   item.observe(false, at(now), a, log);
-  const std::int64_t d = 2 * kSecond;
   EXPECT_EQ(crashLoop(item, a, now, 10, 1 * kSecond),
             (std::vector<std::int64_t>{d, d + 5'000, d + 10'000, d + 20'000, d + 40'000, d + 80'000, d + 160'000,
                                        d + 320'000, d + 600'000, d + 600'000}));
@@ -124,13 +110,10 @@ TEST(ItemPolicy, LogLinesTellTheStopsRestartsAndPauses) {
   std::vector<std::string> log;
   item.observe(false, at(0), a, log);
   item.restarted(std::nullopt, at(2000), a, log);
-  item.observe(true, at(2500), a, log);
-  item.observe(false, at(3000), a, log);
-  item.observe(false, at(4000), a, log);  // still stopped: nothing new
+  for (auto [ms, running] : {std::pair{2500, true}, {3000, false}, {4000, false}}) item.observe(running, at(ms), a, log);
   item.restarted(std::string("Access denied (error 5)"), at(10'000), a, log);
   a.restart = false;
-  item.observe(true, at(11'000), a, log);
-  item.observe(false, at(kMinute), a, log);
+  for (auto [ms, running] : {std::pair{11'000, true}, {60'000, false}}) item.observe(running, at(ms), a, log);
   EXPECT_FALSE(item.restartDue(kMinute * 100, a));
   EXPECT_EQ(log, (std::vector<std::string>{
                      "T0 - worker.exe is not running; restart in 2 s",
