@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -161,6 +162,7 @@ class Engine {
   std::unique_ptr<MailSender> sender_;
   std::unique_ptr<MailWorker> mail_;
   std::vector<std::unique_ptr<Item>> items_;  // after wake_: their waits go first
+  std::vector<std::unique_ptr<Watch>> ended_;  // waits whose process ended, dropped after act()
   StopActions actions_;
   std::vector<std::string> log_;
 
@@ -184,6 +186,7 @@ DWORD Engine::run(const std::function<void()>& running) {
   if (running) running();
   for (;;) {
     act();
+    ended_.clear();
     Moment now = clockNow();
     HANDLE handles[4] = {stop_, wake_.get()};
     DWORD count = 2, changeAt = MAXDWORD, dutyAt = MAXDWORD;
@@ -309,7 +312,12 @@ void Engine::collectEnded(const Moment& now) {
   for (auto& item : items_) {
     auto& watches = item->watches;
     if (watches.empty()) continue;
-    std::erase_if(watches, [](const auto& w) { return WaitForSingleObject(w->process.get(), 0) == WAIT_OBJECT_0; });
+    // Ended waits are unregistered after the restart: that waits for the pool.
+    const auto ended = std::partition(watches.begin(), watches.end(), [](const auto& w) {
+      return WaitForSingleObject(w->process.get(), 0) != WAIT_OBJECT_0;
+    });
+    std::move(ended, watches.end(), std::back_inserter(ended_));
+    watches.erase(ended, watches.end());
     if (watches.empty()) item->policy.observe(false, now, actions_, log_);
   }
 }
