@@ -1,5 +1,7 @@
 #include "e2e/engine_stage.h"
 
+#include <algorithm>
+
 #include "win/process_list.h"
 
 namespace e2e {
