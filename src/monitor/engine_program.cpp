@@ -1,13 +1,19 @@
 // The engine run as an ordinary program. It shows no window and runs until
-// the stopper sets the shutdown event.
+// the stopper sets the shutdown event. Unlike the service it can play the
+// stop sound.
 #include <windows.h>
 
+#include <clocale>
+
 #include "monitor/engine.h"
+#include "win/files.h"
 #include "win/unique_resource.h"
 #include "monitor/engine_signal.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  std::setlocale(LC_CTYPE, "");  // names compare as Windows compares them
   win::unique_handle shutdown(CreateEventA(nullptr, TRUE, FALSE, monitor::kShutdownEventName));
   if (!shutdown) return 1;
-  return monitor::runEngine(shutdown.get()) == NO_ERROR ? 0 : 1;
+  const monitor::EngineOptions options{win::appFolder(), true};
+  return monitor::runEngine(shutdown.get(), options) == NO_ERROR ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 // Ctrl+C.
 #include <windows.h>
 
+#include <clocale>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -14,8 +15,12 @@
 #include "win/unique_resource.h"
 #include "control/engine_programs.h"
 #include "monitor/engine.h"
+#include "win/files.h"
 
 namespace {
+
+// The service's engine: the folder of its program, no sound.
+monitor::EngineOptions engineOptions() { return {win::appFolder(), false}; }
 
 // The longest a single step of the start or the stop should take.
 constexpr DWORD kPendingWaitHintMs = 3000;
@@ -87,7 +92,7 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     return;
   }
   self.status.report(SERVICE_START_PENDING);
-  const DWORD result = monitor::runEngine(self.stop.get(), [&] { self.status.report(SERVICE_RUNNING); });
+  const DWORD result = monitor::runEngine(self.stop.get(), engineOptions(), [&] { self.status.report(SERVICE_RUNNING); });
   self.status.report(SERVICE_STOPPED, result);
 }
 
@@ -100,7 +105,7 @@ int runInConsole() {
   service.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
   if (!service.stop) return 1;
   SetConsoleCtrlHandler(consoleHandler, TRUE);
-  const DWORD result = monitor::runEngine(service.stop.get(), [] {
+  const DWORD result = monitor::runEngine(service.stop.get(), engineOptions(), [] {
     std::puts("Brennix Monitor engine running; Ctrl+C stops it.");
     std::fflush(stdout);
   });
@@ -111,6 +116,7 @@ int runInConsole() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setlocale(LC_CTYPE, "");  // names compare as Windows compares them
   if (argc == 2 && base::equalsIgnoringCase(argv[1], "-debug")) return runInConsole();
 
   std::string ownProcessService(control::kServiceName);  // one service per process: any name serves

@@ -73,11 +73,25 @@ struct hwnd_traits {
   static void close(pointer p) noexcept { DestroyWindow(p); }
 };
 
+// RegisterWaitForSingleObject: unregistered once a callback under way has ended.
+struct wait_traits {
+  using pointer = HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer p) noexcept { UnregisterWaitEx(p, INVALID_HANDLE_VALUE); }
+};
+struct change_notification_traits {
+  using pointer = HANDLE;
+  static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void close(pointer p) noexcept { FindCloseChangeNotification(p); }
+};
+
 using unique_handle = unique_resource<handle_traits>;
 using unique_file_handle = unique_resource<file_handle_traits>;
 using unique_find = unique_resource<find_traits>;
 using unique_hkey = unique_resource<hkey_traits>;
 using unique_schandle = unique_resource<schandle_traits>;
 using unique_hwnd = unique_resource<hwnd_traits>;
+using unique_wait = unique_resource<wait_traits>;
+using unique_change_notification = unique_resource<change_notification_traits>;
 
 }  // namespace win

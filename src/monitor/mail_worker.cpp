@@ -1,0 +1,49 @@
+#include "monitor/mail_worker.h"
+
+namespace monitor {
+
+MailWorker::MailWorker(MailSender& sender, HANDLE done) : sender_(sender), done_(done), thread_([this] { work(); }) {}
+
+MailWorker::~MailWorker() {
+  {
+    std::lock_guard lock(mutex_);
+    ending_ = true;
+    waiting_.clear();
+  }
+  posted_.notify_one();
+  thread_.join();
+}
+
+void MailWorker::post(MailRequest request) {
+  {
+    std::lock_guard lock(mutex_);
+    waiting_.push_back(std::move(request));
+  }
+  posted_.notify_one();
+}
+
+std::vector<MailWorker::Outcome> MailWorker::takeOutcomes() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(outcomes_, {});
+}
+
+void MailWorker::work() {
+  for (;;) {
+    MailRequest request;
+    {
+      std::unique_lock lock(mutex_);
+      posted_.wait(lock, [&] { return ending_ || !waiting_.empty(); });
+      if (ending_) return;
+      request = std::move(waiting_.front());
+      waiting_.pop_front();
+    }
+    auto failure = sender_.send(request);
+    {
+      std::lock_guard lock(mutex_);
+      outcomes_.push_back({std::move(request), std::move(failure)});
+    }
+    SetEvent(done_);
+  }
+}
+
+}  // namespace monitor

@@ -1,0 +1,49 @@
+#pragma once
+// Sends the engine's e-mails on a thread of their own, one after another, so
+// that a slow or silent SMTP server never holds up watching and restarting.
+#include <windows.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "monitor/mail_request.h"
+
+namespace monitor {
+
+class MailWorker {
+ public:
+  struct Outcome {
+    MailRequest request;
+    std::optional<std::string> failure;
+  };
+
+  // Sets `done` (an event) after each e-mail, so the engine collects it.
+  MailWorker(MailSender& sender, HANDLE done);
+  // Lets the e-mail under way finish and drops those still waiting.
+  ~MailWorker();
+  MailWorker(const MailWorker&) = delete;
+  MailWorker& operator=(const MailWorker&) = delete;
+
+  void post(MailRequest request);
+  std::vector<Outcome> takeOutcomes();
+
+ private:
+  void work();
+
+  MailSender& sender_;
+  HANDLE done_;
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<MailRequest> waiting_;
+  std::vector<Outcome> outcomes_;
+  bool ending_ = false;
+  std::thread thread_;  // last: starts once everything above is ready
+};
+
+}  // namespace monitor

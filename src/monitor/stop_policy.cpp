@@ -1,0 +1,214 @@
+#include "monitor/stop_policy.h"
+
+#include <algorithm>
+
+#include "base/text.h"
+
+namespace monitor {
+namespace {
+
+// A check-box line: on when it reads as 1; `noNumber` when it is no number.
+bool flag(const formats::Slot& slot, bool noNumber) {
+  const auto n = slot.asNumber();
+  return n ? *n == 1 : noNumber;
+}
+
+// A number line within [low, high]; `fallback` for any other line.
+long numberOr(const formats::Slot& slot, long low, long high, long fallback) {
+  if (base::trimBlanks(slot.asText()).empty()) return fallback;
+  const auto n = slot.asNumber();
+  return n && *n >= low && *n <= high ? *n : fallback;
+}
+
+// The repeat interval: minutes, fractions allowed ("0.05" is 3 s), more than
+// 0 and at most a week; `fallback` minutes for any other line.
+std::int64_t minutesOr(const formats::Slot& slot, std::int64_t fallback) {
+  const std::string text = slot.asText();
+  if (!base::isNumber(text)) return fallback * 60'000;
+  const double minutes = base::leadingNumber(base::trimBlanks(text));
+  if (!(minutes > 0 && minutes <= 10'080)) return fallback * 60'000;
+  return std::max<std::int64_t>(1'000, static_cast<std::int64_t>(minutes * 60'000 + 0.5));
+}
+
+std::vector<std::string> splitAddresses(std::string_view text) {
+  std::vector<std::string> out;
+  while (!text.empty()) {
+    const auto semicolon = text.find(';');
+    const auto address = base::trimBlanks(text.substr(0, semicolon));
+    if (!address.empty()) out.emplace_back(address);
+    if (semicolon == std::string_view::npos) break;
+    text.remove_prefix(semicolon + 1);
+  }
+  return out;
+}
+
+std::string seconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
+
+void note(std::vector<std::string>& log, const StopActions& actions, const Moment& now, const std::string& text) {
+  if (actions.log) log.push_back(now.stamp + " - " + text);
+}
+
+}  // namespace
+
+StopActions readStopActions(const formats::Settings& s) {
+  StopActions a;
+  a.restart = flag(s.restart, true);
+  a.restartDelayMs = numberOr(s.restartSeconds, 0, 86'400, kDefaultRestartSeconds) * 1000LL;
+  a.log = flag(s.log, false);
+  a.sendEmail = flag(s.sendEmail, false);
+  a.repeatEmail = flag(s.repeatEmail, false);
+  a.repeatMs = minutesOr(s.repeatMinutes, kDefaultRepeatMinutes);
+  a.playSound = flag(s.playSound, false);
+  a.soundFile = std::string(base::trimBlanks(s.soundFile.asText()));
+  a.mail.recipients = splitAddresses(s.emailAddresses.asText());
+  a.mail.from = std::string(base::trimBlanks(s.fromAddress.asText()));
+  a.mail.server = std::string(base::trimBlanks(s.smtpServer.asText()));
+  a.mail.port = numberOr(s.smtpPort, 1, 65'535, kDefaultSmtpPort);
+  a.mail.useAuthentication = flag(s.useAuthentication, false);
+  a.mail.userName = s.userName.asText();
+  a.mail.password = s.password.asText();
+  a.mail.subject = s.subject.asText();
+  a.mail.body = s.message.asText();
+  return a;
+}
+
+std::string fillBody(std::string_view stored, std::string_view item, std::string_view stopTime) {
+  static constexpr std::string_view kTime = "%time%", kProcess = "%process%";
+  const std::string body = formats::decodeBody(stored);
+  std::string out;
+  out.reserve(body.size());
+  for (std::size_t i = 0; i < body.size();) {
+    const std::string_view rest = std::string_view(body).substr(i);
+    if (rest.starts_with(kTime)) {
+      out.append(stopTime);
+      i += kTime.size();
+    } else if (rest.starts_with(kProcess)) {
+      out.append(item);
+      i += kProcess.size();
+    } else {
+      out.push_back(body[i++]);
+    }
+  }
+  return out;
+}
+
+bool looksWhole(std::string_view bytes, std::size_t fullLines) {
+  if (!bytes.ends_with("\r\n")) return false;
+  if (bytes == " \r\n") return true;
+  const auto lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r'));
+  return lines >= fullLines;
+}
+
+std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure, const Moment& now) {
+  std::string to;
+  for (const auto& r : mail.recipients) to.append(to.empty() ? "" : "; ").append(r);
+  std::string line = now.stamp + " - e-mail about " + mail.item;
+  if (!failure) return line + " sent to " + to;
+  return line + " to " + to + " failed: " + *failure;
+}
+
+void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions, std::vector<std::string>& log) {
+  if (running) {
+    if (state_ != State::Running) {
+      state_ = State::Running;
+      runningSince_ = now.ms;
+      restartAt_.reset();
+      repeatAt_.reset();
+    }
+    return;
+  }
+  if (state_ == State::Stopped) return;
+
+  const bool firstSight = state_ == State::Unknown;
+  if (!firstSight && now.ms - runningSince_ >= kCleanRunMs) pauseMs_ = 0;
+  // Quick only when the run that ended began with the engine's restart.
+  const bool quick = !firstSight && restartedAt_ && *restartedAt_ == runningSince_ && now.ms - *restartedAt_ < kQuickStopMs;
+  state_ = State::Stopped;
+  stopStamp_ = now.stamp;
+
+  std::string line = name_ + (firstSight ? " is not running" : " stopped");
+  if (quick) line += " " + seconds(now.ms - *restartedAt_) + " after its restart";
+  if (actions.restart) {
+    scheduleRestart(quick, now.ms, actions);
+    line += "; restart in " + pauseText(actions);
+  }
+  note(log, actions, now, line);
+
+  if (actions.sendEmail && !mailPending_) {
+    mailPending_ = true;
+    mailStopStamp_ = now.stamp;
+    mailAt_ = lastMailAt_ ? std::max(now.ms, *lastMailAt_ + actions.repeatMs) : now.ms;
+  }
+}
+
+bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const {
+  return actions.restart && state_ == State::Stopped && restartAt_ && now >= *restartAt_;
+}
+
+void ItemPolicy::restarted(const std::optional<std::string>& failure, const Moment& now, const StopActions& actions,
+                           std::vector<std::string>& log) {
+  restartAt_.reset();
+  if (!failure) {
+    state_ = State::Running;
+    runningSince_ = now.ms;
+    restartedAt_ = now.ms;
+    repeatAt_.reset();
+    note(log, actions, now, name_ + " restarted");
+    return;
+  }
+  // An item that cannot be started is retried like one that stops at once.
+  scheduleRestart(true, now.ms, actions);
+  note(log, actions, now, name_ + " restart failed: " + *failure + "; next try in " + pauseText(actions));
+}
+
+std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActions& actions) {
+  if (!actions.sendEmail) {
+    mailPending_ = false;
+    repeatAt_.reset();
+    return std::nullopt;
+  }
+  std::string stopTime;
+  if (mailPending_ && now.ms >= mailAt_) {
+    stopTime = mailStopStamp_;
+    mailPending_ = false;
+  } else if (repeatAt_ && state_ == State::Stopped && now.ms >= *repeatAt_) {
+    stopTime = stopStamp_;
+  } else {
+    return std::nullopt;
+  }
+  lastMailAt_ = now.ms;
+  repeatAt_.reset();
+  if (state_ == State::Stopped && actions.repeatEmail) repeatAt_ = now.ms + actions.repeatMs;
+
+  MailRequest mail = actions.mail;
+  mail.item = name_;
+  mail.body = fillBody(actions.mail.body, name_, stopTime);
+  return mail;
+}
+
+std::optional<std::int64_t> ItemPolicy::nextDue(const StopActions& actions) const {
+  std::optional<std::int64_t> next;
+  auto consider = [&](std::int64_t at) {
+    if (!next || at < *next) next = at;
+  };
+  if (actions.restart && state_ == State::Stopped && restartAt_) consider(*restartAt_);
+  if (actions.sendEmail) {
+    if (mailPending_) consider(mailAt_);
+    if (repeatAt_ && state_ == State::Stopped) consider(*repeatAt_);
+  }
+  return next;
+}
+
+void ItemPolicy::scheduleRestart(bool quick, std::int64_t now, const StopActions& actions) {
+  if (quick) pauseMs_ = pauseMs_ ? std::min(pauseMs_ * 2, kLongestPauseMs) : kFirstPauseMs;
+  quickPause_ = quick;
+  restartAt_ = now + actions.restartDelayMs + (quick ? pauseMs_ : 0);
+}
+
+std::string ItemPolicy::pauseText(const StopActions& actions) const {
+  if (!quickPause_) return seconds(actions.restartDelayMs);
+  return seconds(actions.restartDelayMs + pauseMs_) + " (delay " + seconds(actions.restartDelayMs) + " + pause " +
+         seconds(pauseMs_) + " after quick stops)";
+}
+
+}  // namespace monitor

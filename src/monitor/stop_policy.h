@@ -1,0 +1,125 @@
+#pragma once
+// What the engine does when a monitored item stops, decided without touching
+// the system: the stop actions as settings.ob holds them, and one state
+// machine per item that is told what the engine saw, at what time, and
+// answers with log lines, restarts and e-mails that are due. The clock is the
+// caller's, so every rule is tested with made-up times.
+//
+// The rules:
+// - A stopped item is restarted after the restart delay.
+// - An item that stops less than 60 s after the engine restarted it, having
+//   run since, (or whose restart failed) has made a quick stop: its restart waits the
+//   delay plus a pause that starts at 5 s and doubles with each further quick
+//   stop, up to 10 minutes. Ten minutes of running clear the pause.
+// - The first e-mail about a stop goes out at once; while the item stays
+//   stopped it is repeated every repeat interval, when repeating is on. Two
+//   e-mails about one item are never closer than that interval (repeating on
+//   or off): a stop within it is reported once the interval is over.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/settings_file.h"
+#include "monitor/mail_request.h"
+
+namespace monitor {
+
+inline constexpr long kDefaultRestartSeconds = 10;
+inline constexpr long kDefaultRepeatMinutes = 60;
+inline constexpr long kDefaultSmtpPort = 25;
+inline constexpr std::int64_t kQuickStopMs = 60'000;
+inline constexpr std::int64_t kFirstPauseMs = 5'000;
+inline constexpr std::int64_t kLongestPauseMs = 600'000;
+inline constexpr std::int64_t kCleanRunMs = 600'000;
+
+// A moment of the engine's clock: milliseconds of a steady clock, and the
+// local date and time as the log and the e-mail show it.
+struct Moment {
+  std::int64_t ms = 0;
+  std::string stamp;  // "2026-12-06 14:03:59"
+};
+
+// The stop actions. A check-box line is on when it reads as the number 1
+// (" 1 " or "1"). A line that is no number at all, such as the single blank
+// of a new file, leaves the restart box as the utility shows it then:
+// checked; the other boxes off. An empty, non-numeric or out-of-range number
+// line takes its default: 10 s restart delay, 60 minutes repeat interval,
+// port 25.
+struct StopActions {
+  bool restart = true;
+  std::int64_t restartDelayMs = kDefaultRestartSeconds * 1000;
+  bool log = false;
+  bool sendEmail = false;
+  bool repeatEmail = false;
+  std::int64_t repeatMs = kDefaultRepeatMinutes * 60'000;
+  bool playSound = false;
+  std::string soundFile;
+  MailRequest mail;  // server, sender, recipients, subject; the body as stored
+};
+
+StopActions readStopActions(const formats::Settings& settings);
+
+// The e-mail body from its stored form: "%20" becomes CR LF, "%time%" the
+// stop time and "%process%" the item's name.
+std::string fillBody(std::string_view stored, std::string_view item, std::string_view stopTime);
+
+// True when a data file's bytes look whole rather than caught in the middle of
+// a rewrite: not empty, ending with a line break, and holding at least
+// `fullLines` lines unless they are just the single blank line that a first
+// start writes.
+bool looksWhole(std::string_view bytes, std::size_t fullLines);
+
+// The log line of a sent or failed e-mail.
+std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure, const Moment& now);
+
+class ItemPolicy {
+ public:
+  explicit ItemPolicy(std::string name) : name_(std::move(name)) {}
+
+  const std::string& name() const { return name_; }
+  bool stopped() const { return state_ == State::Stopped; }
+  // The pause that a quick stop adds now: 0 until the first quick stop.
+  std::int64_t pauseMs() const { return pauseMs_; }
+
+  // What the engine saw of the item at `now`. A stop (or an item not running
+  // when first seen) schedules its restart and e-mail and adds its log line
+  // to `log` when logging is on.
+  void observe(bool running, const Moment& now, const StopActions& actions, std::vector<std::string>& log);
+
+  // True when the restart is due at `now`.
+  bool restartDue(std::int64_t now, const StopActions& actions) const;
+  // The outcome of the restart: nothing when it started, else the reason.
+  void restarted(const std::optional<std::string>& failure, const Moment& now, const StopActions& actions,
+                 std::vector<std::string>& log);
+
+  // The e-mail due at `now`, if any; it counts as sent from here on.
+  std::optional<MailRequest> mailDue(const Moment& now, const StopActions& actions);
+
+  // When something is due next (restart or e-mail), if anything is.
+  std::optional<std::int64_t> nextDue(const StopActions& actions) const;
+
+ private:
+  enum class State { Unknown, Running, Stopped };
+
+  void scheduleRestart(bool quick, std::int64_t now, const StopActions& actions);
+  std::string pauseText(const StopActions& actions) const;
+
+  std::string name_;
+  State state_ = State::Unknown;
+  std::int64_t runningSince_ = 0;
+  std::optional<std::int64_t> restartedAt_;  // the engine's last successful restart
+  std::int64_t pauseMs_ = 0;
+  bool quickPause_ = false;  // the scheduled restart carries the pause
+  std::optional<std::int64_t> restartAt_;
+  std::string stopStamp_;  // when the current stop began
+
+  bool mailPending_ = false;  // a stop not yet reported
+  std::string mailStopStamp_;
+  std::int64_t mailAt_ = 0;
+  std::optional<std::int64_t> lastMailAt_;
+  std::optional<std::int64_t> repeatAt_;
+};
+
+}  // namespace monitor
