@@ -85,9 +85,6 @@ TEST(TestEmail, LogsInOnlyWhenAskedAndReportsWhatFailed) {
   EXPECT_EQ(got[0].find("auth: -") == std::string::npos, got[1].find("auth: -") != std::string::npos)
       << "one with the login, one without";
 
-  // No server there: the failure, and the button back.
-  editEmailSettings(utility, {{IDC_SMTP_SERVER, mailServer("closed")}}, false, IDC_EMAIL_SAVE);
-  test(utility, "Test failed! *", BoxIcon::Warning);
   // A server that never answers: the window keeps answering meanwhile.
   editEmailSettings(utility, {{IDC_SMTP_SERVER, mailServer("silent")}}, false, IDC_EMAIL_SAVE);
   ASSERT_TRUE(click(utility.control(IDC_TEST_EMAIL)));

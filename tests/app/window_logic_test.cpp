@@ -1,15 +1,31 @@
-// The windows' rules that need no window: the tray tip, the picker's order,
-// the check boxes' values in settings.ob, and the single-instance decision.
+// The windows' rules that need no window: the grid's state cells, the tray
+// tip, the picker's order, the check boxes' values in settings.ob, and the
+// single-instance decision.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include "app/action_panel.h"
+#include "app/item_state.h"
 #include "app/service_picker.h"
 #include "app/tray_icon.h"
 #include "win/single_instance.h"
 
 namespace {
+
+TEST(ItemState, AnswersEveryRowFromOneProcessQueryAndOneServiceListing) {
+  const win::RunningNames running = {"EXAMPLE.EXE"};
+  const win::ServiceListing listing{true, 0, {{"Spooler", "Print Spooler", 7}}}, failed{false, 5, {}};
+  const std::tuple<const char*, const win::RunningNames*, const win::ServiceListing*, const char*> cases[] = {
+      {"eXAMPLE.exe|C:\\Tools\\example.exe", &running, &listing, "Running"},
+      {"example.exe |C:\\Tools\\example.exe", &running, &listing, "Not Running"},
+      {"C:\\Tools\\example.exe|C:\\Tools\\example.exe", &running, &listing, "Not Running"},
+      {"example.exe|C:\\Tools\\example.exe", nullptr, &listing, "Unknown"},  // the query failed
+      {"print SPOOLER|[WINDOWS SERVICE]", nullptr, &listing, "Paused"},
+      {"Print Spooler|[Windows Service]", &running, &failed, ""}};
+  for (const auto& [line, names, services, state] : cases)
+    EXPECT_EQ(app::itemState(formats::splitItem(line), names, *services), state) << line;
+}
 
 TEST(TrayTip, IsCutTo63CharactersThenANulThenBlanks) {
   struct {

@@ -1,189 +1,131 @@
-// processes.ob on real files: line endings, the 36-slot table, the blank first
-// line, deletion renumbering, the duplicate test, and files no one should
-// write but someone will.
+// The two data files on real files: line endings, the 36-slot item table and
+// what a deletion rewrites, the duplicate test, the file-exists rule, and the
+// 19 lines of settings.ob with its encoded message.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
-#include "base/error.h"
-
-#include "win/files.h"
-#include "support/temp_folder.h"
-#include "formats/item_file.h"
 #include "app/item_store.h"
+#include "base/error.h"
 #include "base/line_reader.h"
+#include "base/text_file.h"
+#include "formats/item_file.h"
+#include "formats/settings_file.h"
+#include "support/temp_folder.h"
+#include "win/files.h"
 
 namespace {
 
-using formats::ItemTable;
-
-const std::string kExample =
-    " \r\nexample.exe|C:\\Tools\\example.exe\r\nPrint Spooler|[Windows Service]\r\n";
+using formats::Slot;
 
 std::vector<std::string> linesOf(const support::TempFolder& folder, const std::string& bytes) {
   folder.write("lines.txt", bytes);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(folder.file("lines.txt").c_str(), "rb"),
-                                                     std::fclose);
+  base::unique_file f(std::fopen(folder.file("lines.txt").c_str(), "rb"));
   base::LineReader reader(f.get());
   std::vector<std::string> lines;
   for (std::string line; reader.next(line);) lines.push_back(line);
   return lines;
 }
 
+std::string numberedItems(int from, int to) {
+  std::string bytes;
+  for (int i = from; i <= to; ++i) bytes += "p" + std::to_string(i) + ".exe|C:\\p" + std::to_string(i) + ".exe\r\n";
+  return bytes;
+}
+
 TEST(LineReader, EndsLinesAtCrLfAndLoneCrButNotAtLoneLfAcrossItsBuffer) {
   support::TempFolder folder;
-  struct Case {
-    std::string bytes;
-    std::vector<std::string> lines;
-  } cases[] = {
-      {"", {}},
-      {" ", {" "}},
-      {"a\r\nb\r\n", {"a", "b"}},
-      {"a\rb", {"a", "b"}},
-      {"a\nb\r\nc", {"a\nb", "c"}},
-      {"a\r\n\r\nb", {"a", "", "b"}},
-      {"a\r\r\n", {"a", ""}},
-      {"\r\n", {""}},
-      {"\n", {"\n"}},
-  };
-  for (const auto& c : cases) EXPECT_EQ(linesOf(folder, c.bytes), c.lines) << c.bytes;
-  // A CR that ends the first 64 KiB block, with its LF first in the next.
-  std::string first(65535, 'x');
-  EXPECT_EQ(linesOf(folder, first + "\r\ny"), (std::vector<std::string>{first, "y"}));
-  EXPECT_EQ(linesOf(folder, first + "\r\n"), (std::vector<std::string>{first}));
-  EXPECT_EQ(linesOf(folder, first + "\r\r\n"), (std::vector<std::string>{first, ""}));
+  const std::string block(65535, 'x');  // a CR at the end of the first 64 KiB, its LF in the next
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"", {}},           {" ", {" "}},           {"a\r\nb\r\n", {"a", "b"}},   {"a\rb", {"a", "b"}},
+      {"a\nb\r\nc", {"a\nb", "c"}}, {"a\r\r\n", {"a", ""}}, {"\n", {"\n"}},
+      {block + "\r\ny", {block, "y"}}, {block + "\r\r\n", {block, ""}}};
+  for (const auto& [bytes, lines] : cases) EXPECT_EQ(linesOf(folder, bytes), lines) << bytes.substr(0, 20);
 }
 
 TEST(FileExists, CountsOrdinaryFilesOnly) {
   support::TempFolder folder;
-  folder.write("plain", "x");
-  folder.write("readonly", "x");
-  folder.write("hidden", "x");
-  folder.write("system", "x");
+  for (const char* name : {"plain", "readonly", "hidden", "system"}) folder.write(name, "x");
   SetFileAttributesA(folder.file("readonly").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
   SetFileAttributesA(folder.file("hidden").c_str(), FILE_ATTRIBUTE_HIDDEN);
   SetFileAttributesA(folder.file("system").c_str(), FILE_ATTRIBUTE_SYSTEM);
   CreateDirectoryA(folder.file("folder").c_str(), nullptr);
-
-  EXPECT_TRUE(win::fileExists(folder.file("plain")));
-  EXPECT_TRUE(win::fileExists(folder.file("readonly")));
-  EXPECT_FALSE(win::fileExists(folder.file("hidden")));
-  EXPECT_FALSE(win::fileExists(folder.file("system")));
-  EXPECT_FALSE(win::fileExists(folder.file("folder")));
-  EXPECT_FALSE(win::fileExists(folder.file("missing")));
+  for (const char* name : {"plain", "readonly"}) EXPECT_TRUE(win::fileExists(folder.file(name))) << name;
+  for (const char* name : {"hidden", "system", "folder", "missing"}) EXPECT_FALSE(win::fileExists(folder.file(name))) << name;
   EXPECT_FALSE(win::fileExists(""));
   SetFileAttributesA(folder.file("readonly").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST(LoadItemSlots, CreatesAMissingFileKeepsAnEmptyOneAndCountsEveryLine) {
+TEST(ItemFile, CountsEveryLineAndARewriteDropsShortLinesButKeepsWhatLiesBeyond) {
   support::TempFolder folder;
-  ItemTable table;
-  table.slots[3] = "stale|entry";
-  app::loadItemSlots(folder.path(), table);
-  EXPECT_EQ(folder.read("processes.ob"), " \r\n");
-  for (const auto& slot : table.slots) EXPECT_EQ(slot, "");
-
+  formats::ItemTable table;
   folder.write("processes.ob", "");
   app::loadItemSlots(folder.path(), table);
   EXPECT_EQ(folder.read("processes.ob"), "") << "a zero-byte file exists and is left alone";
-  for (const auto& slot : table.slots) EXPECT_EQ(slot, "");
 
-  // A one-character line is no item but moves the items after it down.
-  folder.write("processes.ob", " \r\nx\r\na.exe|C:\\a.exe\r\n");
+  // A one-character line is no item, but the items after it keep their index.
+  folder.write("processes.ob", " \r\nx\r\na.exe|C:\\a.exe\r\nb.exe|C:\\b.exe\r\n");
   app::loadItemSlots(folder.path(), table);
   EXPECT_FALSE(formats::isItemLine(table.slots[1]));
   EXPECT_EQ(table.slots[2], "a.exe|C:\\a.exe");
-}
-
-std::string numberedItems(int from, int to) {
-  std::string bytes;
-  for (int i = from; i <= to; ++i) {
-    const std::string n = std::to_string(i);
-    bytes.append("p").append(n).append(".exe|C:\\p").append(n).append(".exe\r\n");
-  }
-  return bytes;
-}
-
-TEST(RewriteWithout, DropsTheItemAndRenumbersTheRest) {
-  support::TempFolder folder;
-  const std::string file = folder.file("processes.ob");
-  ItemTable table;
-
-  folder.write("processes.ob", kExample);
-  app::loadItemSlots(folder.path(), table);
-  formats::rewriteWithout(file, table, 2);
-  EXPECT_EQ(folder.read("processes.ob"), " \r\nexample.exe|C:\\Tools\\example.exe\r\n");
-
-  // Short lines vanish: an item that stood after a one-character line moves up.
-  folder.write("processes.ob", " \r\nx\r\na.exe|C:\\a.exe\r\nb.exe|C:\\b.exe\r\n");
-  app::loadItemSlots(folder.path(), table);
-  formats::rewriteWithout(file, table, 3);
+  EXPECT_THROW(formats::rewriteWithout(folder.file("processes.ob"), table, 36), base::Error);
+  formats::rewriteWithout(folder.file("processes.ob"), table, 3);
   EXPECT_EQ(folder.read("processes.ob"), " \r\na.exe|C:\\a.exe\r\n");
 
-  // An index outside the table is refused before the file is touched.
-  folder.write("processes.ob", kExample);
+  // Lines 36 and on are neither shown nor searched, but carried through.
+  folder.write("processes.ob", " \r\n" + numberedItems(1, 35) + "p36.exe|C:\\p36.exe\rz\r\n" + numberedItems(38, 39));
   app::loadItemSlots(folder.path(), table);
-  EXPECT_THROW(formats::rewriteWithout(folder.file("processes.ob"), table, -1), base::Error);
-  EXPECT_THROW(formats::rewriteWithout(folder.file("processes.ob"), table, 36), base::Error);
-  EXPECT_EQ(folder.read("processes.ob"), kExample);
-}
-
-TEST(RewriteWithout, CarriesLinesBeyondTheTableThroughAndAFullFileTakesNoMore) {
-  support::TempFolder folder;
-  // Lines 0..39: the blank line and 39 items; lines 36..39 lie beyond the table.
-  folder.write("processes.ob", " \r\n" + numberedItems(1, 35) + "p36.exe|C:\\p36.exe\rz\r\n" +
-                                   numberedItems(38, 39));
-  ItemTable table;
-  app::loadItemSlots(folder.path(), table);
-  EXPECT_EQ(table.slots[35], "p35.exe|C:\\p35.exe");
   EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "p36.exe")) << "beyond the table";
-
-  formats::rewriteWithout(folder.file("processes.ob"), table, 10);
-  std::string expected = " \r\n" + numberedItems(1, 9) + numberedItems(11, 36) + numberedItems(38, 39);
-  EXPECT_EQ(folder.read("processes.ob"), expected);
-
   EXPECT_TRUE(formats::itemFileIsFull(folder.file("processes.ob")));
+  formats::rewriteWithout(folder.file("processes.ob"), table, 10);
+  EXPECT_EQ(folder.read("processes.ob"), " \r\n" + numberedItems(1, 9) + numberedItems(11, 36) + numberedItems(38, 39));
+
   folder.write("processes.ob", " \r\n" + numberedItems(1, 34));
   EXPECT_FALSE(formats::itemFileIsFull(folder.file("processes.ob"))) << "35 lines: one more fits";
   folder.write("processes.ob", " \r\n" + numberedItems(1, 34) + "x");
   EXPECT_TRUE(formats::itemFileIsFull(folder.file("processes.ob"))) << "a last line without its ending";
-  EXPECT_FALSE(formats::itemFileIsFull(folder.file("missing.ob")));
+  EXPECT_THROW(formats::appendItem(folder.file("no such folder\\processes.ob"), "a.exe", "C:\\a.exe"), base::Error);
 }
 
-TEST(AppendItem, AddsOneLineAndCreatesAMissingFileWithoutTheBlankLine) {
-  support::TempFolder folder;
-  const std::string file = folder.file("processes.ob");
-  formats::appendItem(file, "Print Spooler", formats::kServiceMarker);
-  EXPECT_EQ(folder.read("processes.ob"), "Print Spooler|[Windows Service]\r\n");
-  formats::appendItem(file, "a.exe", "C:\\a.exe");
-  EXPECT_EQ(folder.read("processes.ob"), "Print Spooler|[Windows Service]\r\na.exe|C:\\a.exe\r\n");
-
-  try {
-    formats::appendItem(folder.file("no such folder\\processes.ob"), "a.exe", "C:\\a.exe");
-    FAIL() << "appending in a missing folder must fail";
-  } catch (const base::Error& e) {
-    EXPECT_FALSE(std::string(e.what()).empty());
-  }
-}
-
-TEST(ItemFields, SplitAtTheFirstBarAndDuplicatesCompareWholeNamesIgnoringCase) {
-  auto program = formats::splitItem("example.exe|C:\\Tools\\example.exe|extra");
-  EXPECT_EQ(program.path, "C:\\Tools\\example.exe");
-  EXPECT_TRUE(formats::isServicePath("[windows SERVICE]"));
-  EXPECT_FALSE(formats::isServicePath("[Windows Service] "));
-  EXPECT_EQ(formats::splitItem("no bar here").path, "");
-
+TEST(ItemFile, DuplicatesAreWholeNameFieldsEqualIgnoringLetterCase) {
   support::TempFolder folder;
   EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "example.exe"));
   EXPECT_FALSE(folder.exists("processes.ob")) << "the test reads, it never creates";
+  folder.write("processes.ob", " \r\nexample.exe|C:\\Tools\\example.exe|extra\r\nPrint Spooler|[Windows Service]\r\nx\r\n");
+  for (const char* name : {"EXAMPLE.EXE", "print spooler"}) EXPECT_TRUE(app::checkforduplicateProcess(folder.path(), name));
+  for (const char* name : {"example.exe ", "C:\\Tools\\example.exe", "x"})
+    EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), name)) << name;
+  EXPECT_EQ(formats::splitItem("a.exe|C:\\a.exe|extra").path, "C:\\a.exe");
+  EXPECT_TRUE(formats::isServicePath("[windows SERVICE]"));
+  EXPECT_FALSE(formats::isServicePath("[Windows Service] "));
+}
 
-  folder.write("processes.ob", kExample + "x\r\n");
-  EXPECT_TRUE(app::checkforduplicateProcess(folder.path(), "EXAMPLE.EXE"));
-  EXPECT_TRUE(app::checkforduplicateProcess(folder.path(), "print spooler"));
-  EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "example.exe "));
-  EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "C:\\Tools\\example.exe"));
-  EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "x")) << "one-character lines are no items";
+TEST(SettingsFile, ReadsNineteenLinesAtMostAsTheyStandAndWritesNumbersAsATextPrinter) {
+  support::TempFolder folder;
+  std::string many;
+  for (int i = 1; i <= 25; ++i) many += "line " + std::to_string(i) + "\r\n";
+  folder.write("settings.ob", many);
+  auto table = formats::readSettings(folder.file("settings.ob")).toSlots();
+  EXPECT_EQ(table[0], Slot::text("line 1"));
+  EXPECT_EQ(table[18], Slot::text("line 19"));
+  folder.write("settings.ob", " 1 \r\n100\r\n 0");  // the last line needs no ending
+  table = formats::readSettings(folder.file("settings.ob")).toSlots();
+  EXPECT_EQ(table[2], Slot::text(" 0"));
+  EXPECT_TRUE(table[3].empty());
+
+  EXPECT_EQ(Slot::number(1).fileLine(), " 1 ");
+  EXPECT_EQ(Slot::number(-3).fileLine(), "-3 ");
+  EXPECT_EQ(Slot::text(" 1 ").fileLine(), " 1 ") << "text read from the file goes back as it was";
+  EXPECT_EQ(Slot::text("1x").asNumber(), std::nullopt);
+}
+
+TEST(SettingsFile, TheMessageKeepsItsLineBreaksAsPercentTwentyAndFillsItsPlaceholders) {
+  EXPECT_EQ(formats::encodeBody("a\r\nb\r\n"), "a%20b%20");
+  EXPECT_EQ(formats::encodeBody("lone\nLF and lone\rCR"), "lone\nLF and lone\rCR");
+  EXPECT_EQ(formats::decodeBody(formats::encodeBody("50%20 off")), "50\r\n off") << "a %20 of its own comes back as a break";
+  EXPECT_EQ(formats::fillMessage("%process%%20%time% %TIME% %process%", "12:00", "%time%.exe"),
+            "%time%.exe\r\n12:00 %TIME% %time%.exe")
+      << "case significant; a replacement is not searched again";
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The engine programs beside the utility: the command lines the utility
-// builds for them, and that the stopper really ends the engine.
+// The stopper really ends the engine program, and no later one.
 #include <gtest/gtest.h>
 
 #include "base/text.h"
@@ -25,17 +24,6 @@ int enginesRunning() {
 bool engineListening() {
   win::unique_handle event(OpenEventA(SYNCHRONIZE, FALSE, monitor::kShutdownEventName));
   return static_cast<bool>(event);
-}
-
-TEST(EngineCommandLines, AreTheFolderAndTheProgramNameUnquoted) {
-  const std::string folder = "C:\\Program Files\\Brennix";
-  EXPECT_EQ(control::engineFromStartButton(folder).commandLine, folder + "\\BrennixMonitor.exe");
-  EXPECT_EQ(control::stopperFromStopButton(folder).commandLine, folder + "\\shutdownBrennixMonitor.exe");
-  EXPECT_EQ(control::stopperFromShutDown(folder).commandLine, folder + "\\shutdownBrennixMonitor.exe ");
-  EXPECT_EQ(control::stopperFromShutDown(folder).program, folder + "\\shutdownBrennixMonitor.exe");
-  EXPECT_EQ(control::serviceInstallLine(folder),
-            "nssm.exe install BrennixMonitor \"C:\\Program Files\\Brennix\\BrennixMonitorsrv.exe\"");
-  EXPECT_EQ(control::serviceRemoveLine(), "nssm.exe remove BrennixMonitor confirm");
 }
 
 TEST(EnginePrograms, TheStopperEndsEveryRunningEngineAndNoLaterOne) {

@@ -1,10 +1,21 @@
-// The service batch files, byte for byte, and the installer's binary path.
+// What the utility hands the engine programs and the command interpreter:
+// the command lines, the service batch files byte for byte, and the
+// installer's binary path.
 #include <gtest/gtest.h>
 
+#include "control/engine_programs.h"
 #include "control/service_batch.h"
 #include "control/service_tool.h"
 
 namespace {
+
+TEST(EngineCommandLines, AreTheFolderAndTheProgramNameUnquoted) {
+  const std::string folder = "C:\\Program Files\\Brennix";
+  EXPECT_EQ(control::engineFromStartButton(folder).commandLine, folder + "\\BrennixMonitor.exe");
+  EXPECT_EQ(control::stopperFromStopButton(folder).commandLine, folder + "\\shutdownBrennixMonitor.exe");
+  EXPECT_EQ(control::stopperFromShutDown(folder).commandLine, folder + "\\shutdownBrennixMonitor.exe ");
+  EXPECT_EQ(control::stopperFromShutDown(folder).program, folder + "\\shutdownBrennixMonitor.exe");
+}
 
 TEST(ServiceBatchFiles, AreTheFiveLinesWithEveryPercentOfTheFolderDoubled) {
   struct Case {
