@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <optional>
+
 #include "app/item_state.h"
 #include "app/item_store.h"
 #include "app/popup_menu.h"
@@ -70,16 +72,6 @@ bool ItemListPanel::checkforduplicateProcess(const std::string& name) const {
   return app::checkforduplicateProcess(folder_, name);
 }
 
-std::string ItemListPanel::getServiceStatus(const std::string& displayName) const {
-  ui::WaitCursor hourglass;
-  const win::ServiceListing listing = win::listServices();
-  if (!listing.listed) {
-    ui::showNotice(window_, kServiceListFailure + std::to_string(listing.error));
-    return {};
-  }
-  return win::serviceStateText(listing, displayName);
-}
-
 // One process query and one service listing answer every row of a rebuild;
 // a failed listing is told once.
 std::string ItemListPanel::itemState(const formats::ItemFields& item, StateSources& sources) {
@@ -118,6 +110,7 @@ void ItemListPanel::rebuild() {
   // rows are made first and shown at once, so that the grid is drawn only
   // where it changed.
   std::vector<ui::Grid::Row> rows(3, {kEmptyRow});
+  std::optional<ui::WaitCursor> hourglass;
   try {
     if (!win::fileExists(formats::itemFilePath(folder_))) {
       grid_.showRows(rows);
@@ -125,18 +118,18 @@ void ItemListPanel::rebuild() {
       ui::showArrow();
       return;
     }
+    hourglass.emplace();
+    loadItemSlots(folder_, itemSlots);
   } catch (const std::exception& e) {
+    // The error step: the grid keeps what it had received, its empty rows.
+    hourglass.reset();
+    grid_.showRows(rows);
     ui::showArrow();
     ui::showError(window_, e);
     return;
   }
 
   // From here on a failing step is skipped without a message.
-  ui::WaitCursor hourglass;
-  try {
-    loadItemSlots(folder_, itemSlots);
-  } catch (const std::exception&) {
-  }
   StateSources sources;
   for (std::size_t slot = 0; slot < formats::kItemSlots; ++slot) {
     const std::string& line = itemSlots.slots[slot];

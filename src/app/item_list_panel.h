@@ -41,9 +41,6 @@ class ItemListPanel {
 
   // True when processes.ob already holds an item of this name.
   bool checkforduplicateProcess(const std::string& name) const;
-  // The state text of a service item; tells the user when the services
-  // cannot be listed.
-  std::string getServiceStatus(const std::string& displayName) const;
 
  private:
   void lprocessListTimer_Timer();

@@ -11,6 +11,7 @@
 #include "control/engine_programs.h"
 #include "ui/message_box.h"
 #include "ui/resource.h"
+#include "ui/wait_cursor.h"
 #include "win/files.h"
 #include "win/process_launch.h"
 
@@ -120,6 +121,9 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DRAWITEM:
       status_.onDrawItem(*reinterpret_cast<DRAWITEMSTRUCT*>(lParam));
       return TRUE;
+    case WM_SETCURSOR:
+      if (ui::WaitCursor::keepHourglass()) return TRUE;
+      break;
     case WM_MOUSEMOVE:
       // The tray icon's notifications arrive as mouse moves.
       if (tray_.isNotification(wParam, lParam)) Form_MouseMove(lParam);

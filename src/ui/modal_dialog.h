@@ -9,6 +9,7 @@
 #include <exception>
 
 #include "ui/message_box.h"
+#include "ui/wait_cursor.h"
 
 namespace ui {
 
@@ -21,6 +22,10 @@ INT_PTR runModal(HWND owner, int templateId, Dialog& dialog) {
     }
     auto* self = reinterpret_cast<Dialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
     if (!self) return FALSE;
+    if (message == WM_SETCURSOR && WaitCursor::keepHourglass()) {
+      SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
+      return TRUE;
+    }
     try {
       return self->onMessage(message, wParam, lParam);
     } catch (const std::exception& e) {

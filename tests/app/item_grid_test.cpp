@@ -46,6 +46,12 @@ TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
   app.write("processes.ob", " \r\n \r\nother.exe|C:\\other.exe\r\n");
   SendMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0);
   EXPECT_EQ(utility.gridRows(), (Rows{kEmptyRow, kEmptyRow, {"2", "other.exe", "C:\\other.exe", "Not Running"}, kEmptyRow}));
+
+  // A file that cannot be read: the message, and the empty rows.
+  win::unique_file_handle held(CreateFileA(app.file("processes.ob").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  PostMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0);
+  answerBox(utility.id(), "Error: *", BoxIcon::None);
+  EXPECT_EQ(utility.gridRows(), (Rows{kEmptyRow, kEmptyRow, kEmptyRow}));
 }
 
 TEST(ItemGrid, AddsAProgramOnceAndNoneBeyondTheTable) {
