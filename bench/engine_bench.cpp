@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "e2e/engine_stage.h"
+#include "win/process_list.h"
 
 namespace {
 
@@ -43,7 +44,11 @@ std::string itemName(int i) {
 }
 
 DWORD onlyInstance(const std::string& image) {
-  const auto ids = e2e::instancesOf(image);
+  std::vector<DWORD> ids;
+  win::forEachProcess([&](const PROCESSENTRY32& p) {
+    if (_stricmp(p.szExeFile, image.c_str()) == 0) ids.push_back(p.th32ProcessID);
+    return true;
+  });
   return ids.size() == 1 ? ids.front() : 0;
 }
 
@@ -102,7 +107,7 @@ int main(int argc, char** argv) {
     running.push_back(e2e::Process::start(path));
   }
   stage.writeItems(items);
-  stage.writeSettings(e2e::restartAndLog("0"));
+  stage.writeSettings("0");
   auto& engine = stage.startEngine();
   if (!stage.waitForLog("engine started: watching 35 items")) {
     std::fprintf(stderr, "the engine did not start:\n%s\n", stage.log().c_str());

@@ -43,6 +43,10 @@ bool registerWindowClass(HINSTANCE instance, WNDPROC proc) {
 
 }  // namespace
 
+bool startsMinimized(const std::string& arguments) {
+  return !arguments.empty() && base::equalsIgnoringCase(arguments, "minimize");
+}
+
 MainWindow::MainWindow(HINSTANCE instance, std::string arguments)
     : instance_(instance),
       arguments_(std::move(arguments)),
@@ -202,7 +206,7 @@ void MainWindow::Form_Load() {
   // 5. The tray icon.
   tray_.addicontotaskbar();
   // 6. "minimize" as the whole argument text, in any letter case, starts hidden.
-  if (!arguments_.empty() && base::equalsIgnoringCase(arguments_, "minimize"))
+  if (startsMinimized(arguments_))
     SetTimer(hwnd_, kMinimizeTimer, kMinimizeInterval, nullptr);
 }
 

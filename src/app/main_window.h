@@ -16,6 +16,10 @@
 
 namespace app {
 
+// True when the command line asks to start hidden in the tray: the word
+// "minimize" in any letter case as the whole argument text.
+bool startsMinimized(const std::string& arguments);
+
 class MainWindow {
  public:
   MainWindow(HINSTANCE instance, std::string arguments);

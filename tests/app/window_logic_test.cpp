@@ -7,6 +7,7 @@
 
 #include "app/action_panel.h"
 #include "app/item_state.h"
+#include "app/main_window.h"
 #include "app/service_picker.h"
 #include "app/tray_icon.h"
 #include "win/single_instance.h"
@@ -68,6 +69,11 @@ TEST(CheckBoxes, TakeTheirStateFromTheLineAndSaveOnlyCheckedAsOne) {
   EXPECT_EQ(app::slotOfCheckState(BST_CHECKED).fileLine(), " 1 ");
   EXPECT_EQ(app::slotOfCheckState(BST_UNCHECKED).fileLine(), " 0 ");
   EXPECT_EQ(app::slotOfCheckState(BST_INDETERMINATE).fileLine(), " 0 ") << "a greyed box is saved as 0";
+}
+
+TEST(StartUp, OnlyMinimizeAsTheWholeArgumentInAnyCaseStartsHidden) {
+  for (const char* hidden : {"minimize", "MiNiMiZe"}) EXPECT_TRUE(app::startsMinimized(hidden)) << hidden;
+  for (const char* shown : {"", "minimize now", " minimize", "minimise"}) EXPECT_FALSE(app::startsMinimized(shown)) << shown;
 }
 
 TEST(SingleInstance, AMarkThatExistsOrMayNotBeOpenedMeansACopyRuns) {

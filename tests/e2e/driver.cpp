@@ -266,8 +266,6 @@ void removeEngineService() {
   if (DeleteService(service.get())) engineServiceReaches(0);
 }
 
-Process::~Process() { kill(); }
-
 Process Process::start(const std::string& program, const std::string& arguments) {
   std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA si{};
@@ -372,6 +370,7 @@ void toggle(HWND checkBox) { PostMessageA(checkBox, BM_CLICK, 0, 0); }
 
 int listRowCount(HWND listView) { return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0)); }
 
+namespace {
 std::string listCell(HWND listView, int row, int column) {
   RemoteBuffer remote(listView, sizeof(LVITEMA) + kTextRoom);
   LVITEMA item{};
@@ -382,29 +381,13 @@ std::string listCell(HWND listView, int row, int column) {
   SendMessageA(listView, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), remote.at(0));
   return remote.readText(sizeof(LVITEMA), kTextRoom);
 }
+}  // namespace
 
 std::vector<std::vector<std::string>> listRows(HWND listView, int columns) {
   std::vector<std::vector<std::string>> rows(static_cast<std::size_t>(listRowCount(listView)));
   for (std::size_t r = 0; r < rows.size(); ++r)
     for (int c = 0; c < columns; ++c) rows[r].push_back(listCell(listView, static_cast<int>(r), c));
   return rows;
-}
-
-std::vector<std::string> listHeaders(HWND listView) {
-  HWND header = reinterpret_cast<HWND>(SendMessageA(listView, LVM_GETHEADER, 0, 0));
-  std::vector<std::string> headers;
-  RemoteBuffer remote(listView, sizeof(HDITEMA) + kTextRoom);
-  for (int i = 0, n = static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)); i < n; ++i) {
-    HDITEMA item{};
-    item.mask = HDI_TEXT;
-    item.pszText = reinterpret_cast<char*>(remote.at(sizeof(HDITEMA)));
-    item.cchTextMax = kTextRoom;
-    remote.write(0, item);
-    remote.write(sizeof(HDITEMA), '\0');
-    SendMessageA(header, HDM_GETITEMA, static_cast<WPARAM>(i), remote.at(0));
-    headers.push_back(remote.readText(sizeof(HDITEMA), kTextRoom));
-  }
-  return headers;
 }
 
 void selectListRow(HWND listView, int row) {
@@ -433,10 +416,6 @@ HWND findPopupMenu(DWORD processId) {
   for (HWND w : topWindows(processId))
     if (className(w) == "#32768" && IsWindowVisible(w)) return w;
   return nullptr;
-}
-
-void typeIntoMenu(HWND menu, char key) {
-  for (UINT message : {WM_KEYDOWN, WM_CHAR, WM_KEYUP}) PostMessageA(menu, message, static_cast<WPARAM>(key), 0);
 }
 
 void chooseMenuItem(HWND menu, int index) {

@@ -54,27 +54,22 @@ TEST(IsProcessRunning, FindsTheImageNameInAnyLetterCaseAndNothingElse) {
 
 // ---- Registry ---------------------------------------------------------------
 
-class Registry : public ::testing::Test {
- protected:
-  void SetUp() override {
-    path_ = "Software\\BrennixTest " + std::to_string(GetCurrentProcessId());
-    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path_.c_str(), key_.put()), ERROR_SUCCESS);
-  }
-  void TearDown() override {
-    key_.reset();
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path_.c_str());
-  }
+// A key of the test's own, removed at the end.
+struct TestKey {
+  TestKey() { RegCreateKeyA(HKEY_LOCAL_MACHINE, path.c_str(), key.put()); }
+  ~TestKey() { key.reset(), RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str()); }
   void set(const char* name, DWORD type, const void* data, DWORD size) {
-    ASSERT_EQ(RegSetValueExA(key_.get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
   }
-  win::RegistryValue read(const char* name) {
-    return win::readRegistryValue(HKEY_LOCAL_MACHINE, path_, name);
-  }
-  std::string path_;
-  win::unique_hkey key_;
+  win::RegistryValue read(const char* name) { return win::readRegistryValue(HKEY_LOCAL_MACHINE, path, name); }
+  std::string path = "Software\\BrennixTest " + std::to_string(GetCurrentProcessId());
+  win::unique_hkey key;
 };
 
-TEST_F(Registry, ReadsTextUpToItsFirstNulNumbersSignedAndNothingElse) {
+TEST(Registry, ReadsTextUpToItsFirstNulNumbersSignedAndNothingElse) {
+  TestKey k;
+  auto set = [&](const char* n, DWORD t, const void* d, DWORD size) { k.set(n, t, d, size); };
+  auto read = [&](const char* n) { return k.read(n); };
   const std::string fits(32766, 'a'), tooLong(32767, 'b');
   DWORD sixteen = 16, minusOne = 0xFFFFFFFF;
   set("text", REG_SZ, "abc\0def", 8);
@@ -91,7 +86,7 @@ TEST_F(Registry, ReadsTextUpToItsFirstNulNumbersSignedAndNothingElse) {
   for (const auto& [name, text] : cases) EXPECT_EQ(read(name).text(), text) << name;
   EXPECT_TRUE(read("sixteen").isNumber());
   EXPECT_FALSE(read("sixteen").empty()) << "a number is never the empty text";
-  EXPECT_TRUE(win::readRegistryValue(HKEY_LOCAL_MACHINE, path_ + "\\missing key", "x").empty());
+  EXPECT_TRUE(win::readRegistryValue(HKEY_LOCAL_MACHINE, k.path + "\\missing key", "x").empty());
 }
 
 // ---- Services ---------------------------------------------------------------
