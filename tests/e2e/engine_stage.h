@@ -1,10 +1,7 @@
 #pragma once
-// A stage for the monitor engine: a fresh application folder with the two
-// data files and copies of the test program "monitored.exe" under the names
-// the items need. Ends its engines, then every copy of the test program.
+// A fresh application folder for the monitor engine: its two data files, and
+// copies of the test program "monitored.exe" under the names the items need.
 #include <deque>
-#include <string>
-#include <vector>
 
 #include "e2e/driver.h"
 #include "formats/settings_file.h"
@@ -14,27 +11,32 @@ namespace e2e {
 class EngineStage : public AppFolder {
  public:
   EngineStage() : AppFolder(true) {}
-  ~EngineStage();
-  std::string addProgram(const std::string& name);  // a copy of the test program; its path
-  // processes.ob as the utility writes it: the blank line, then `items`.
-  void writeItems(const std::vector<std::string>& items) const;
-  void writeSettings(const formats::Settings& settings) const;
-  Process& startEngine();
-  void stopEngines();  // runs the stopper and waits for it, as the Stop button does
-  std::string log() const;
-  bool waitForLog(const std::string& text, Duration timeout = 10s) const;
-  int logCount(const std::string& text) const;
+  ~EngineStage() { stopEngines(); }  // then the folder ends what still runs from it
+  std::string addProgram(const std::string& name) const;  // its path
+  void writeItems(const std::vector<std::string>& items) const {  // as the utility writes them
+    std::string bytes = " \r\n";
+    for (const auto& item : items) bytes += item + "\r\n";
+    write("processes.ob", bytes);
+  }
+  // Restart after `delaySeconds` and log; what else `more` sets.
+  void writeSettings(const std::string& delaySeconds, const std::function<void(formats::Settings&)>& more = {}) const;
+  Process& startEngine() { return engines.emplace_back(Process::start(file("BrennixMonitor.exe"))); }
+  void stopEngines() const { Process::start(file("shutdownBrennixMonitor.exe")).waitForExit(10s); }  // Stop button
+  std::string log() const { return exists("log.text") ? read("log.text") : std::string(); }
+  bool waitForLog(const std::string& text, Duration timeout = 10s) const {
+    return waitUntil([&] { return log().find(text) != std::string::npos; }, timeout);
+  }
+  int logCount(const std::string& text) const {
+    const std::string all = log();
+    int count = 0;
+    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++count;
+    return count;
+  }
 
-  std::deque<Process> engines;  // references stay valid as engines are added
-
- private:
-  std::vector<std::string> programs_;
+  std::deque<Process> engines;
 };
 
-// Settings that restart after `delaySeconds` and log; nothing else.
-formats::Settings restartAndLog(const std::string& delaySeconds);
-
-// The running processes of an image name, letter case ignored.
-std::vector<DWORD> instancesOf(const std::string& image);
+// Runs a command line without a window, in `folder` when given; its exit code.
+DWORD run(std::string commandLine, const std::string& folder = "");
 
 }  // namespace e2e

@@ -1,5 +1,4 @@
-// Test helper: a program for the engine to watch, copied under the names the
-// tests need. It runs until it is ended; named "quick...", it ends at once.
+// A program for the engine to watch: runs until ended; named "quick...", ends at once.
 #include <windows.h>
 
 #include <cstring>
