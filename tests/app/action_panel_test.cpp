@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "e2e/utility.h"
-#include "win/process_list.h"
 
 namespace {
 
@@ -72,12 +71,9 @@ TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
   // the second of a double-click that first unchecked it.
   HWND sound = utility.control(IDC_PLAY_SOUND);
   for (UINT press : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
-    if (press == WM_LBUTTONDBLCLK) {
-      PostMessageA(sound, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-      PostMessageA(sound, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    }
-    PostMessageA(sound, press, MK_LBUTTON, MAKELPARAM(5, 5));
-    PostMessageA(sound, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    const bool twice = press == WM_LBUTTONDBLCLK;
+    for (UINT message : {twice ? UINT{WM_LBUTTONDOWN} : 0u, twice ? UINT{WM_LBUTTONUP} : 0u, press, UINT{WM_LBUTTONUP}})
+      if (message) PostMessageA(sound, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5));
     answerBox(utility.id(), "Note: Sound will not play when monitoring services. ", BoxIcon::Information);
     pumpFor(300ms);
     EXPECT_EQ(checkState(sound), BST_CHECKED) << press;
@@ -88,28 +84,16 @@ TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
   // Notepad with the log's full path.
   HWND viewLog = utility.control(IDC_VIEW_LOG);
   EXPECT_TRUE(drawnUnderlined(viewLog));
-  auto notepads = [] {
-    std::vector<DWORD> ids;
-    win::forEachProcess([&](const PROCESSENTRY32& p) {
-      if (_stricmp(p.szExeFile, "notepad.exe") == 0) ids.push_back(p.th32ProcessID);
-      return true;
-    });
-    return ids;
-  };
-  ASSERT_TRUE(notepads().empty());
+  ASSERT_EQ(processesNamed("notepad.exe"), 0);
   for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
     PostMessageA(viewLog, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(3, 3));
   std::vector<DWORD> started;
-  ASSERT_TRUE(waitUntil([&] { return !(started = notepads()).empty(); }));
+  ASSERT_TRUE(waitUntil([&] { return !(started = processIdsNamed("notepad.exe")).empty(); }));
   // Notepad asks about the missing file by the full path it was given.
   auto box = waitForMessageBox(started[0]);
   EXPECT_TRUE(box && box->text.find(app.file("log.text")) != std::string::npos) << (box ? box->text : "no box");
   pumpFor(1s);
-  EXPECT_EQ(notepads().size(), 1u);
-  for (DWORD id : notepads()) {
-    win::unique_handle process(OpenProcess(PROCESS_TERMINATE, FALSE, id));
-    if (process) TerminateProcess(process.get(), 0);
-  }
+  EXPECT_EQ(endProcessesNamed("notepad.exe"), 1);
 }
 
 TEST(ActionPanel, TheSoundBrowseFillsTheFieldAndAFailedSaveEndsTheProgram) {

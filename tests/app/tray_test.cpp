@@ -19,12 +19,8 @@ HWND openTrayMenu(const Utility& utility) {
 
 TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
   AppFolder app;
-  Utility utility(app);
-  EXPECT_TRUE(waitUntil([&] { return trayHasIcon(utility.main); }));
-
-  // The title-bar close (and Alt+F4) comes as SC_CLOSE: hidden, still running.
-  PostMessageA(utility.main, WM_SYSCOMMAND, SC_CLOSE, 0);
-  ASSERT_TRUE(waitUntil([&] { return hidden(utility.main); }));
+  Utility utility(app, "MiNiMiZe");  // starts hidden in the tray
+  ASSERT_TRUE(waitUntil([&] { return hidden(utility.main) && trayHasIcon(utility.main); }, 3s));
   // Single clicks, a right press without release and plain moves do nothing.
   for (UINT code : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN}) postTrayNotification(utility.main, code);
   pumpFor(500ms);
@@ -38,9 +34,11 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
   ASSERT_TRUE(waitUntil([&] { return !hidden(utility.main) && !IsIconic(utility.main); }));
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("fresh.exe") >= 0; }));
 
-  // Minimising hides too; "Configure..." brings it back, read afresh again.
-  PostMessageA(utility.main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  // The title-bar close (and Alt+F4) comes as SC_CLOSE and hides it, as
+  // minimising does; "Configure..." brings it back, read afresh again.
+  PostMessageA(utility.main, WM_SYSCOMMAND, SC_CLOSE, 0);
   ASSERT_TRUE(waitUntil([&] { return hidden(utility.main); }));
+  EXPECT_TRUE(utility.process.running());
   app.write("processes.ob", " \r\nagain.exe|C:\\again.exe\r\n");
   HWND menu = openTrayMenu(utility);
   ASSERT_NE(menu, nullptr);

@@ -175,16 +175,16 @@ void copyFolder(const std::string& from, const std::string& to, const char* exce
   } while (FindNextFileA(search.get(), &data));
 }
 
-int forProcessesNamed(const std::string& name, bool end) {
-  int count = 0;
+std::vector<DWORD> forProcessesNamed(const std::string& name, bool end) {
+  std::vector<DWORD> ids;
   win::forEachProcess([&](const PROCESSENTRY32& p) {
     if (_stricmp(p.szExeFile, name.c_str()) != 0) return true;
-    ++count;
+    ids.push_back(p.th32ProcessID);
     win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID));
     if (end && process && TerminateProcess(process.get(), 1)) WaitForSingleObject(process.get(), 5000);
     return true;
   });
-  return count;
+  return ids;
 }
 
 win::unique_schandle openEngineService(DWORD access) {
@@ -244,8 +244,9 @@ void endProcessesFrom(const std::string& folder) {
   });
 }
 
-int processesNamed(const std::string& name) { return forProcessesNamed(name, false); }
-int endProcessesNamed(const std::string& name) { return forProcessesNamed(name, true); }
+std::vector<DWORD> processIdsNamed(const std::string& name) { return forProcessesNamed(name, false); }
+int processesNamed(const std::string& name) { return static_cast<int>(forProcessesNamed(name, false).size()); }
+int endProcessesNamed(const std::string& name) { return static_cast<int>(forProcessesNamed(name, true).size()); }
 
 SERVICE_STATUS_PROCESS engineServiceStatus() {
   SERVICE_STATUS_PROCESS s{};

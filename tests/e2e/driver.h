@@ -39,7 +39,8 @@ class AppFolder : public TempFolder {
 
 std::string imageOf(DWORD processId);  // the full path of its program, or ""
 void endProcessesFrom(const std::string& folder);
-int processesNamed(const std::string& name);     // by file name, any letter case
+std::vector<DWORD> processIdsNamed(const std::string& name);  // by file name, any letter case
+int processesNamed(const std::string& name);
 int endProcessesNamed(const std::string& name);  // ends them; how many there were
 
 // The engine service "BrennixMonitor": its state (0 when there is none) and
