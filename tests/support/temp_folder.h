@@ -6,8 +6,7 @@
 
 namespace support {
 
-// A new empty folder whose name holds blanks.
-class TempFolder {
+class TempFolder {  // a new empty folder whose name holds blanks
  public:
   explicit TempFolder(const std::string& prefix = "Brennix Test");
   ~TempFolder();
@@ -24,12 +23,10 @@ class TempFolder {
   std::string path_;
 };
 
-// Makes a file or folder unchangeable, or changeable again, for every
-// program. Wine run as root ignores permissions: this sets the Linux file
-// system's immutable mark with chattr. False when chattr could not run.
+// A file or folder unchangeable by every program for the life of a scope:
+// Wine run as root ignores permissions, so this sets the Linux file system's
+// immutable mark with chattr. `set` is false when that failed.
 bool setImmutable(const std::string& path, bool on);
-
-// A file or folder unchangeable for the life of a scope.
 struct Unchangeable {
   explicit Unchangeable(std::string p) : path(std::move(p)), set(setImmutable(path, true)) {}
   ~Unchangeable() { setImmutable(path, false); }
@@ -39,7 +36,6 @@ struct Unchangeable {
   bool set;
 };
 
-// Removes a folder and everything in it.
 void removeTree(const std::string& folder);
 
 }  // namespace support
