@@ -1,5 +1,4 @@
-// The action panel and the e-mail dialog, worked as a user works them, with
-// settings.ob checked byte for byte.
+// The action panel and the e-mail dialog, worked as a user works them, with settings.ob checked byte for byte.
 #include <gtest/gtest.h>
 
 #include "e2e/utility.h"
@@ -80,8 +79,7 @@ TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
     EXPECT_FALSE(findMessageBox(utility.id()));
   }
 
-  // "View Log" is drawn underlined, and a double-click on it starts one
-  // Notepad with the log's full path.
+  // "View Log" is drawn underlined, and a double-click on it starts one Notepad with the log's full path.
   HWND viewLog = utility.control(IDC_VIEW_LOG);
   EXPECT_TRUE(drawnUnderlined(viewLog));
   ASSERT_EQ(processesNamed("notepad.exe"), 0);

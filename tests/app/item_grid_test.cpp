@@ -118,8 +118,7 @@ TEST(ItemGrid, DeletesOnlyAfterConfirmationAndSaysWhenItCannot) {
   EXPECT_EQ(utility.waitForRows(expected), expected);
   EXPECT_EQ(app.read("processes.ob"), " \r\nb.exe|C:\\b.exe\r\nc.exe|C:\\c.exe\r\n");
 
-  // A file that cannot be rewritten: the message, the file as it was, and
-  // the button back.
+  // A file that cannot be rewritten: the message, the file as it was, and the button back.
   support::Unchangeable locked(app.file("processes.ob"));
   ASSERT_TRUE(locked.set);
   selectListRow(utility.grid(), utility.rowNamed("b.exe"));

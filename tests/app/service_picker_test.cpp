@@ -1,5 +1,4 @@
-// The service picker: Wine's services, sorted, and the one chosen added to
-// processes.ob as a service item.
+// The service picker: Wine's services, sorted, and the one chosen added to processes.ob as a service item.
 #include <gtest/gtest.h>
 
 #include "e2e/utility.h"
@@ -50,16 +49,14 @@ TEST(ServicePicker, ListsTheServicesSortedAndAddsTheChosenOne) {
   Utility utility(app);
   Picker picker = openPicker(utility);
   ASSERT_NE(picker.window, nullptr);
-  // The empty row first, then every service: a blank and its name, a blank
-  // and its state.
+  // The empty row first, then every service: a blank and its name, a blank and its state.
   ASSERT_EQ(picker.rows.size(), win::listServices().services.size() + 1);
   EXPECT_EQ(picker.rows[0], (std::vector<std::string>{"", "", ""}));
   EXPECT_EQ(picker.rows[picker.rowOf("Print Spooler")][2], " " + win::serviceStateText(win::listServices(), "Print Spooler"));
   EXPECT_EQ(selectedListRow(picker.grid), -1) << "no service is chosen after the list has loaded";
   EXPECT_EQ(focusOf(picker.window), picker.grid) << "the arrow keys work in the list";
 
-  // Nothing chosen, the empty row, a service already monitored: the picker
-  // says so and stays.
+  // Nothing chosen, the empty row, a service already monitored: the picker says so and stays.
   for (int emptyRow : {-1, 0}) {
     if (emptyRow == 0) selectListRow(picker.grid, 0);
     picker.pressOk();

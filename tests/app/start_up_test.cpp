@@ -43,8 +43,7 @@ TEST(SingleInstance, SecondCopyTellsTheUserThenRestoresEveryWindowWithTheTitle) 
   EXPECT_EQ(box->icon, e2e::BoxIcon::Information);
   EXPECT_EQ(box->buttons, std::vector<std::string>{"OK"});
 
-  // While the message is up nothing has been restored, and the second copy
-  // has no window but its message box.
+  // While the message is up nothing has been restored, and the second copy has no window but its message box.
   e2e::pumpFor(300ms);
   EXPECT_TRUE(IsIconic(main));
   EXPECT_TRUE(IsIconic(containing.get()));
@@ -105,8 +104,7 @@ TEST(StartUp, AFolderThatCannotBeWrittenGivesOneMessageEachAndNoPileOfThem) {
   EXPECT_EQ(SendMessageA(utility.control(IDC_RESTART), BM_GETCHECK, 0, 0), BST_CHECKED) << "as designed";
   EXPECT_EQ(e2e::windowText(utility.control(IDC_RESTART_SECONDS)), "100");
 
-  // The tray's double-click arms one more refresh and rebuilds the grid:
-  // one more message each.
+  // The tray's double-click arms one more refresh and rebuilds the grid: one more message each.
   e2e::postTrayNotification(utility.main, WM_LBUTTONDBLCLK);
   texts = answerAll();
   ASSERT_EQ(texts.size(), 2u);

@@ -1,5 +1,4 @@
-// The utility in the tray: its icon and menu, and the rules by which the
-// main window hides and comes back.
+// The utility in the tray: its icon and menu, and the rules by which the main window hides and comes back.
 #include <gtest/gtest.h>
 
 #include "e2e/utility.h"
@@ -46,8 +45,7 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
   ASSERT_TRUE(waitUntil([&] { return !hidden(utility.main) && !IsIconic(utility.main); }));
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("again.exe") >= 0; }));
 
-  // "Shut Down" asks first: No changes nothing; Yes stops the engine,
-  // removes the icon and ends the utility.
+  // "Shut Down" asks first: No changes nothing; Yes stops the engine, removes the icon and ends the utility.
   ASSERT_TRUE(waitUntil([&] { return click(utility.control(IDC_START_PROGRAM)); }));
   ASSERT_TRUE(waitUntil([] { return processesNamed("BrennixMonitor.exe") == 1; }));
   for (const char* answer : {"&No", "&Yes"}) {

@@ -23,8 +23,7 @@ std::vector<HWND> children(HWND parent) {
   return out;
 }
 
-// ---- Pixels: message-box icons (their handles are per process under Wine),
-// and underlines.
+// ---- Pixels: message-box icons (their handles are per process under Wine), and underlines.
 
 struct Pixels {
   int width = 0, height = 0;
@@ -424,8 +423,7 @@ void chooseMenuItem(HWND menu, int index) {
 }
 
 void chooseFile(HWND dialog, const std::string& path) {
-  // The file name field: an edit of its own, or the one in the file name
-  // combo box.
+  // The file name field: an edit of its own, or the one in the file name combo box.
   HWND field = nullptr;
   waitUntil([&] {
     field = GetDlgItem(dialog, 0x480);
