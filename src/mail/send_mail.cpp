@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "win/message_pump.h"
 #include "win/unique_resource.h"
 
 namespace mail {
@@ -39,21 +40,6 @@ struct Channel {
     return std::exchange(events, {});
   }
 };
-
-// Handles the window events waiting in the queue. A quit request is kept for
-// the main loop; the events after it wait for the end of the send.
-void pumpWindowEvents(bool& quit, int& quitCode) {
-  MSG msg;
-  while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      quit = true;
-      quitCode = static_cast<int>(msg.wParam);
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
 
 }  // namespace
 
@@ -125,7 +111,7 @@ void SendMail::send() {
       WaitForSingleObject(signal, ms);
     else
       MsgWaitForMultipleObjects(1, &signal, FALSE, ms, QS_ALLINPUT);
-    pumpWindowEvents(quit, quitCode);
+    win::pumpWindowEvents(quit, quitCode);
   }
   if (quit) PostQuitMessage(quitCode);
 }

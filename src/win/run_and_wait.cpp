@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/wait_limit.h"
+#include "win/message_pump.h"
 #include "win/unique_resource.h"
 
 namespace win {
@@ -10,21 +11,6 @@ namespace {
 
 // How long one poll sleeps at most when nothing happens.
 constexpr DWORD kPollMs = 50;
-
-// Handles the window events waiting in the queue. A quit request is kept
-// for the main loop; the events after it wait for the end of the wait.
-void pumpWindowEvents(bool& quit, int& quitCode) {
-  MSG msg;
-  while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      quit = true;
-      quitCode = static_cast<int>(msg.wParam);
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
 
 }  // namespace
 
