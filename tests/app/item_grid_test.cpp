@@ -11,8 +11,7 @@ using namespace e2e;
 const char kOpenTitle[] = "Choose .exe file you would like to monitor";
 
 HWND openAddDialog(const Utility& utility) {
-  click(utility.control(IDC_ADD_PROGRAM));
-  return waitForTopWindow(utility.id(), "#32770", kOpenTitle);
+  return click(utility.control(IDC_ADD_PROGRAM)) ? waitForTopWindow(utility.id(), "#32770", kOpenTitle) : nullptr;
 }
 
 TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
@@ -20,8 +19,7 @@ TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
   app.write("processes.ob", std::string(kExampleItems) + "x\r\nbRENNIXcONFIG.EXE|C:\\somewhere\\BrennixConfig.exe\r\n");
   Utility utility(app);
   const win::ServiceListing listing = win::listServices();
-  Rows expected = {kEmptyRow,
-                   kEmptyRow,
+  Rows expected = {kEmptyRow, kEmptyRow,
                    {"1", "example.exe", "C:\\Tools\\example.exe", "Not Running"},
                    {"2", "Print Spooler", "[Windows Service]", win::serviceStateText(listing, "Print Spooler")},
                    {"4", "bRENNIXcONFIG.EXE", "C:\\somewhere\\BrennixConfig.exe", "Running"},

@@ -1,6 +1,5 @@
-// Start-up: one running copy (a second start tells the user, and only after
-// the user has read it brings back every window whose title contains the
-// main title), the files a first start makes, and the start in the tray.
+// Start-up: one running copy (a second start tells the user, then restores every window whose
+// title contains the main title), the files a first start makes, a folder that cannot be written.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kTitle = e2e::kMainTitle;
-constexpr const char* kMainClass = e2e::kMainClass;
 
 // A minimised top-level window of the test's own with this title.
 win::unique_hwnd minimisedWindow(const std::string& title) {
@@ -25,7 +22,7 @@ win::unique_hwnd minimisedWindow(const std::string& title) {
 TEST(SingleInstance, SecondCopyTellsTheUserThenRestoresEveryWindowWithTheTitle) {
   e2e::AppFolder app;
   auto first = e2e::Process::start(app.utility());
-  HWND main = e2e::waitForTopWindow(first.id(), kMainClass, kTitle);
+  HWND main = e2e::waitForTopWindow(first.id(), e2e::kMainClass, e2e::kMainTitle);
   ASSERT_NE(main, nullptr);
   PostMessageA(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
   ASSERT_TRUE(e2e::waitUntil([&] { return IsIconic(main) != 0; }));
@@ -37,8 +34,7 @@ TEST(SingleInstance, SecondCopyTellsTheUserThenRestoresEveryWindowWithTheTitle) 
   auto second = e2e::Process::start(other.utility());
   auto box = e2e::waitForMessageBox(second.id());
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->text,
-            "Another copy of the configuration utility is already running. Check system tray for icon");
+  EXPECT_EQ(box->text, "Another copy of the configuration utility is already running. Check system tray for icon");
   EXPECT_EQ(box->caption, "Brennix Monitor");
   EXPECT_EQ(box->icon, e2e::BoxIcon::Information);
   EXPECT_EQ(box->buttons, std::vector<std::string>{"OK"});
@@ -48,8 +44,8 @@ TEST(SingleInstance, SecondCopyTellsTheUserThenRestoresEveryWindowWithTheTitle) 
   EXPECT_TRUE(IsIconic(main));
   EXPECT_TRUE(IsIconic(containing.get()));
   for (HWND w : e2e::topWindows(second.id())) {
-    EXPECT_NE(e2e::className(w), kMainClass);
-    EXPECT_NE(e2e::windowText(w), kTitle);
+    EXPECT_NE(e2e::className(w), e2e::kMainClass);
+    EXPECT_NE(e2e::windowText(w), e2e::kMainTitle);
   }
 
   box->press("OK");
@@ -75,10 +71,8 @@ TEST(StartUp, AFirstStartCreatesBothFilesAndShowsEmptyControls) {
     EXPECT_EQ(e2e::windowText(utility.control(id)), "") << id;
 }
 
-// A folder that cannot be written: the settings, the grid and the service's
-// installation each say so once, while their messages wait for the user;
-// then the window shows with the panel as designed, and a later refresh
-// says it once more.
+// Settings, grid and service installation each say so once while their messages wait; then the
+// window shows with the panel as designed, and a later refresh says it once more.
 TEST(StartUp, AFolderThatCannotBeWrittenGivesOneMessageEachAndNoPileOfThem) {
   e2e::removeEngineService();
   e2e::AppFolder app;
@@ -87,11 +81,9 @@ TEST(StartUp, AFolderThatCannotBeWrittenGivesOneMessageEachAndNoPileOfThem) {
   e2e::Utility utility(app, "", false);
   auto answerAll = [&] {
     std::vector<std::string> texts;
-    while (auto box = e2e::waitForMessageBox(utility.id(), 2s)) {
-      texts.push_back(box->text);
-      box->press("OK");
-      if (texts.size() > 5) break;  // they keep coming
-    }
+    for (auto box = e2e::waitForMessageBox(utility.id(), 2s); box && texts.size() < 6;  // or they keep coming
+         box = e2e::waitForMessageBox(utility.id(), 2s))
+      texts.push_back(box->text), box->press("OK");
     return texts;
   };
   e2e::pumpFor(2s);

@@ -22,10 +22,9 @@ std::string settingsWith(const std::string& server, const std::string& subject, 
 
 // Presses "Test" and answers the outcome's box.
 void test(const Utility& utility, const std::string& text, BoxIcon icon) {
-  HWND button = utility.control(IDC_TEST_EMAIL);
-  ASSERT_TRUE(click(button));
+  ASSERT_TRUE(click(utility.control(IDC_TEST_EMAIL)));
   answerBox(utility.id(), text, icon);
-  EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(button) != 0; }));
+  EXPECT_TRUE(waitUntil([&] { return IsWindowEnabled(utility.control(IDC_TEST_EMAIL)) != 0; }));
 }
 
 // Sets fields of the e-mail dialog and leaves it by `button`.

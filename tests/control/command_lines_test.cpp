@@ -1,6 +1,5 @@
-// What the utility hands the engine programs and the command interpreter:
-// the command lines, the service batch files byte for byte, and the
-// installer's binary path.
+// What the utility hands the engine programs and the command interpreter: the command lines,
+// the service batch files byte for byte, and the installer's binary path.
 #include <gtest/gtest.h>
 
 #include "control/engine_programs.h"

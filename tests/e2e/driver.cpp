@@ -23,8 +23,7 @@ std::vector<HWND> children(HWND parent) {
   return out;
 }
 
-// ---- Pixels: message-box icons (their handles are per process under Wine), and underlines.
-
+// Pixels: message-box icons (their handles are per process under Wine) and underlines.
 struct Pixels {
   int width = 0, height = 0;
   std::vector<COLORREF> data;
@@ -122,8 +121,6 @@ class RemoteBuffer {
     if (!base_) throw std::runtime_error("cannot reach the window's process");
   }
   ~RemoteBuffer() { VirtualFreeEx(process_.get(), base_, 0, MEM_RELEASE); }
-  RemoteBuffer(const RemoteBuffer&) = delete;
-  RemoteBuffer& operator=(const RemoteBuffer&) = delete;
 
   LPARAM at(std::size_t offset) const { return reinterpret_cast<LPARAM>(base_ + offset); }
   template <class T>
@@ -333,8 +330,7 @@ DWORD processOf(HWND window) {
 
 std::vector<HWND> topWindows(DWORD processId) {
   std::pair<DWORD, std::vector<HWND>> state{processId, {}};
-  EnumWindows(
-      [](HWND w, LPARAM p) {
+  EnumWindows([](HWND w, LPARAM p) {
         auto* s = reinterpret_cast<decltype(state)*>(p);
         if (processOf(w) == s->first) s->second.push_back(w);
         return TRUE;

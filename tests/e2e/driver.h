@@ -24,9 +24,8 @@ void pump();                   // runs the test thread's own window events
 bool waitUntil(const std::function<bool()>& done, Duration timeout = 10s);
 void pumpFor(Duration time);
 
-// A fresh copy of the built application folder, without the service
-// installer unless asked: a utility started there then cannot install the
-// engine service. The programs still running from it end with it.
+// A fresh copy of the built application folder, without the service installer unless asked
+// (so a utility there cannot install the engine service); what still runs from it ends with it.
 class AppFolder : public TempFolder {
  public:
   explicit AppFolder(bool withServiceInstaller = false);
@@ -75,8 +74,7 @@ bool drawnUnderlined(HWND control);  // a control on screen shows a line under i
 std::string className(HWND window);
 DWORD processOf(HWND window);
 std::vector<HWND> topWindows(DWORD processId);  // hidden ones too
-// The first top-level window of the process with this class and exact title
-// (an empty text matches any).
+// The first top-level window of the process with this class and exact title (an empty text matches any).
 HWND findTopWindow(DWORD processId, const std::string& windowClass, const std::string& title);
 HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std::string& title,
                       Duration timeout = 10s);

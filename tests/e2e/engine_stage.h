@@ -28,9 +28,9 @@ class EngineStage : public AppFolder {
   }
   int logCount(const std::string& text) const {
     const std::string all = log();
-    int count = 0;
-    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++count;
-    return count;
+    int n = 0;
+    for (auto at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
+    return n;
   }
 
   std::deque<Process> engines;

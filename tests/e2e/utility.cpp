@@ -8,8 +8,7 @@ namespace e2e {
 
 bool answerBox(DWORD processId, const std::string& text, BoxIcon icon, const std::string& button) {
   auto box = waitForMessageBox(processId);
-  EXPECT_TRUE(box) << "no message box: " << text;
-  if (!box) return false;
+  if (!box) return ADD_FAILURE() << "no message box: " << text, false;
   if (!text.empty() && text.back() == '*')
     EXPECT_EQ(box->text.rfind(text.substr(0, text.size() - 1), 0), 0u) << box->text;
   else

@@ -1,6 +1,5 @@
-// The two data files on real files: line endings, the 36-slot item table and
-// what a deletion rewrites, the duplicate test, the file-exists rule, and the
-// 19 lines of settings.ob with its encoded message.
+// The data files on real files: line endings, the 36-slot item table and what a deletion
+// rewrites, the duplicate test, the file-exists rule, and the encoded message of settings.ob.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -51,7 +50,6 @@ TEST(FileExists, CountsOrdinaryFilesOnly) {
   for (const char* name : {"plain", "readonly"}) EXPECT_TRUE(win::fileExists(folder.file(name))) << name;
   for (const char* name : {"hidden", "system", "folder", "missing"}) EXPECT_FALSE(win::fileExists(folder.file(name))) << name;
   EXPECT_FALSE(win::fileExists(""));
-  SetFileAttributesA(folder.file("readonly").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(ItemFile, CountsEveryLineAndARewriteDropsShortLinesButKeepsWhatLiesBeyond) {

@@ -1,6 +1,5 @@
-// Fuzzes the readers of processes.ob and settings.ob with whatever bytes a
-// file may hold, and the rewrite and save that follow a load. Built natively
-// with clang's libFuzzer from the same sources as the utility.
+// Fuzzes the readers of processes.ob and settings.ob, and the rewrite and save after a load,
+// with any bytes; built natively with clang's libFuzzer from the utility's own sources.
 #include <unistd.h>
 
 #include <cstdio>

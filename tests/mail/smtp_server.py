@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-"""SMTP servers on 127.0.0.1 for the mail tests, one port per behaviour. "start DIR" makes the certificates,
-starts the servers in the background and returns once DIR/ports.txt is written; "stop DIR" ends them, as
-LIFETIME does. Each message received goes to DIR/msg-N.txt: envelope, login and TLS lines, a blank line, the message."""
+"""SMTP servers on 127.0.0.1 for the mail tests, one port per behaviour, listed in DIR/ports.txt by "start DIR"
+and ended by "stop DIR" or LIFETIME; each message goes to DIR/msg-N.txt (envelope, login, TLS, blank, message)."""
 import asyncio, contextlib, itertools, os, shutil, signal, ssl, subprocess, sys, time
 from aiosmtpd.smtp import SMTP, AuthResult
 

@@ -1,6 +1,5 @@
 #pragma once
-// A folder of a test's own on Wine's C: drive, removed with everything in
-// it at the end.
+// A folder of a test's own on Wine's C: drive, removed with everything in it at the end.
 #include <string>
 #include <utility>
 
@@ -23,9 +22,8 @@ class TempFolder {  // a new empty folder whose name holds blanks
   std::string path_;
 };
 
-// A file or folder unchangeable by every program for the life of a scope:
-// Wine run as root ignores permissions, so this sets the Linux file system's
-// immutable mark with chattr. `set` is false when that failed.
+// A file or folder that no program can change for the life of a scope: Wine run as root
+// ignores permissions, so this sets the immutable mark with chattr (`set`: it worked).
 bool setImmutable(const std::string& path, bool on);
 struct Unchangeable {
   explicit Unchangeable(std::string p) : path(std::move(p)), set(setImmutable(path, true)) {}

@@ -1,8 +1,5 @@
-// Test helper: sleeps MS milliseconds, then ends with EXITCODE. The two
-// numbers are its last two arguments, whatever stands before them.
-// Usage: sleeper [...] MS EXITCODE
-// Copied under another name, it is a planted program: it only leaves
-// NAME.ran beside itself, to tell that something ran it.
+// Test helper: "sleeper [...] MS EXITCODE" sleeps, then ends with the code. Copied
+// under another name it is a planted program: it only leaves NAME.ran beside itself.
 #include <windows.h>
 
 #include <cstdlib>
