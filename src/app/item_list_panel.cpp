@@ -113,7 +113,7 @@ void ItemListPanel::rebuild() {
   std::optional<ui::WaitCursor> hourglass;
   try {
     if (!win::fileExists(formats::itemFilePath(folder_))) {
-      grid_.showRows(rows);
+      grid_.showRows(std::move(rows));
       loadItemSlots(folder_, itemSlots);  // creates it with its blank line
       ui::showArrow();
       return;
@@ -123,7 +123,7 @@ void ItemListPanel::rebuild() {
   } catch (const std::exception& e) {
     // The error step: the grid keeps what it had received, its empty rows.
     hourglass.reset();
-    grid_.showRows(rows);
+    grid_.showRows(std::move(rows));
     ui::showArrow();
     ui::showError(window_, e);
     return;
@@ -143,7 +143,7 @@ void ItemListPanel::rebuild() {
     rows.insert(rows.end() - 1, {{std::to_string(slot), std::string(item.name), std::string(item.path), state},
                                  static_cast<LPARAM>(slot)});
   }
-  grid_.showRows(rows);
+  grid_.showRows(std::move(rows));
 }
 
 // A tick that falls due while a rebuild still runs (in a message box of

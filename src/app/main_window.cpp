@@ -118,6 +118,9 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
       onCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
+    case WM_NOTIFY:
+      if (items_.onNotify(*reinterpret_cast<NMHDR*>(lParam))) return 0;
+      break;
     case WM_CTLCOLORSTATIC:
       if (HBRUSH brush = actions_.onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
         return reinterpret_cast<LRESULT>(brush);

@@ -58,6 +58,7 @@ INT_PTR ServicePicker::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (grid_.answer(*header)) return TRUE;
       if (header->idFrom == IDC_SERVICE_GRID && header->code == NM_DBLCLK) {
         cmdok_Click();  // a double-click in the grid is OK
         return TRUE;
@@ -69,9 +70,9 @@ INT_PTR ServicePicker::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ServicePicker::Form_Load() {
-  ui::Grid grid(GetDlgItem(hwnd_, IDC_SERVICE_GRID));
-  grid.setUp({"", "Service Name", "Service Status"});
-  grid.setDesignedWidths({0.6, 0.2});
+  grid_ = ui::Grid(GetDlgItem(hwnd_, IDC_SERVICE_GRID));
+  grid_.setUp({"", "Service Name", "Service Status"});
+  grid_.setDesignedWidths({0.6, 0.2});
   // The list is filled once the dialog is on screen.
   SetTimer(hwnd_, kTimer1, kTimer1Interval, nullptr);
 }
@@ -88,33 +89,29 @@ void ServicePicker::Timer1_Timer() {
 // which sorts first.
 void ServicePicker::loadservices() {
   ui::WaitCursor hourglass;
-  ui::Grid grid(GetDlgItem(hwnd_, IDC_SERVICE_GRID));
   win::ServiceListing listing = win::listServices();
   if (listing.listed) {
     services_ = pickerOrder(std::move(listing.services));
-    ui::GridUpdate update(grid);
-    grid.clear();
-    grid.insertRow(0, {"", "", ""});
+    std::vector<ui::Grid::Row> rows{ui::Grid::Row{{"", "", ""}}};
     for (std::size_t i = 0; i < services_.size(); ++i)
-      grid.insertRow(grid.rowCount(),
-                     {"", nameCell(services_[i]), " " + win::serviceStateName(services_[i].currentState)},
-                     static_cast<LPARAM>(i));
+      rows.push_back({{"", nameCell(services_[i]), " " + win::serviceStateName(services_[i].currentState)},
+                      static_cast<LPARAM>(i)});
+    grid_.showRows(std::move(rows));
   } else {
     ui::showNotice(hwnd_, kServiceListFailure + std::to_string(listing.error));
   }
   // The sort step: the grid hidden meanwhile, and no row chosen after it.
-  ShowWindow(grid.handle(), SW_HIDE);
-  grid.clearSelection();
-  ShowWindow(grid.handle(), SW_SHOW);
+  ShowWindow(grid_.handle(), SW_HIDE);
+  grid_.clearSelection();
+  ShowWindow(grid_.handle(), SW_SHOW);
   // Hiding took the keyboard focus from the list: it gets it back, so that
   // the arrow keys choose a service.
-  SetFocus(grid.handle());
+  SetFocus(grid_.handle());
 }
 
 void ServicePicker::cmdok_Click() {
-  ui::Grid grid(GetDlgItem(hwnd_, IDC_SERVICE_GRID));
-  const int row = grid.selectedRow();
-  const LPARAM entry = row < 0 ? ui::Grid::kNoData : grid.rowData(row);
+  const int row = grid_.selectedRow();
+  const LPARAM entry = row < 0 ? ui::Grid::kNoData : grid_.rowData(row);
   const std::string name = entry < 0 || static_cast<std::size_t>(entry) >= services_.size()
                                ? std::string{}
                                : std::string(base::trimBlanks(services_[static_cast<std::size_t>(entry)].displayName));

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/grid.h"
 #include "ui/modal_dialog.h"
 #include "win/services.h"
 
@@ -39,6 +40,7 @@ class ServicePicker {
   void cmdcancel_Click();
 
   HWND hwnd_ = nullptr;
+  ui::Grid grid_;
   std::string folder_;
   std::function<void()> itemAdded_;
   std::vector<win::ServiceEntry> services_;  // in grid order; a row carries its place here

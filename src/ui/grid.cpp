@@ -8,16 +8,6 @@
 namespace ui {
 namespace {
 
-std::string cellText(HWND listView, int row, int column) {
-  char buffer[1024] = {};
-  LVITEMA item{};
-  item.iSubItem = column;
-  item.pszText = buffer;
-  item.cchTextMax = sizeof buffer;
-  SendMessageA(listView, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-  return buffer;
-}
-
 int windowDpi(HWND window) {
   HDC dc = GetDC(window);
   int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSX) : 96;
@@ -51,73 +41,39 @@ void Grid::setDesignedWidths(std::initializer_list<double> shares) {
   for (double share : shares) ListView_SetColumnWidth(hwnd_, column++, toPixels(usable * share));
 }
 
-int Grid::rowCount() const { return ListView_GetItemCount(hwnd_); }
-
-void Grid::clear() { ListView_DeleteAllItems(hwnd_); }
-
-void Grid::insertRow(int row, const std::vector<std::string>& cells, LPARAM data) {
-  LVITEMA item{};
-  item.mask = LVIF_TEXT | LVIF_PARAM;
-  item.iItem = row;
-  item.pszText = const_cast<char*>(cells.empty() ? "" : cells[0].c_str());
-  item.lParam = data;
-  int at = static_cast<int>(SendMessageA(hwnd_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-  for (std::size_t c = 1; c < cells.size(); ++c) {
-    LVITEMA sub{};
-    sub.iSubItem = static_cast<int>(c);
-    sub.pszText = const_cast<char*>(cells[c].c_str());
-    SendMessageA(hwnd_, LVM_SETITEMTEXTA, at, reinterpret_cast<LPARAM>(&sub));
-  }
-}
-
 LPARAM Grid::rowData(int row) const {
-  LVITEMA item{};
-  item.mask = LVIF_PARAM;
-  item.iItem = row;
-  if (!SendMessageA(hwnd_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return kNoData;
-  return item.lParam;
+  return row >= 0 && row < rowCount() ? rows_[static_cast<std::size_t>(row)].data : kNoData;
 }
 
-void Grid::showRows(const std::vector<Row>& rows) {
+void Grid::showRows(std::vector<Row> rows) {
   clearSelection();
-  const int shown = rowCount(), wanted = static_cast<int>(rows.size());
-  // A change of the row count changes the scroll bar: drawn once at the end.
-  std::optional<GridUpdate> update;
-  if (shown != wanted) update.emplace(*this);
-  for (int row = wanted; row < shown; ++row) ListView_DeleteItem(hwnd_, wanted);
-  for (int row = 0; row < std::min(shown, wanted); ++row) {
-    const Row& r = rows[static_cast<std::size_t>(row)];
-    for (std::size_t c = 0; c < r.cells.size(); ++c) {
-      if (cellText(hwnd_, row, static_cast<int>(c)) == r.cells[c]) continue;
-      LVITEMA sub{};
-      sub.iSubItem = static_cast<int>(c);
-      sub.pszText = const_cast<char*>(r.cells[c].c_str());
-      SendMessageA(hwnd_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
-    }
-    if (rowData(row) != r.data) {
-      LVITEMA item{};
-      item.mask = LVIF_PARAM;
-      item.iItem = row;
-      item.lParam = r.data;
-      SendMessageA(hwnd_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
-    }
+  // The rows that stay and change, drawn again; a change of the count
+  // draws what it adds or takes away.
+  int first = -1, last = -1;
+  for (std::size_t row = 0; row < std::min(rows.size(), rows_.size()); ++row) {
+    if (rows[row].cells == rows_[row].cells) continue;
+    if (first < 0) first = static_cast<int>(row);
+    last = static_cast<int>(row);
   }
-  for (int row = shown; row < wanted; ++row) {
-    const Row& r = rows[static_cast<std::size_t>(row)];
-    insertRow(row, r.cells, r.data);
-  }
-  if (wanted > 0) ListView_EnsureVisible(hwnd_, 0, FALSE);
+  const bool countChanges = rows.size() != rows_.size();
+  rows_ = std::move(rows);
+  if (countChanges) ListView_SetItemCountEx(hwnd_, rowCount(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+  if (first >= 0) ListView_RedrawItems(hwnd_, first, last);
+  if (!rows_.empty()) ListView_EnsureVisible(hwnd_, 0, FALSE);
 }
 
 int Grid::selectedRow() const { return ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); }
 
 void Grid::clearSelection() { ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
 
-GridUpdate::GridUpdate(const Grid& grid) : hwnd_(grid.handle()) { SendMessageA(hwnd_, WM_SETREDRAW, FALSE, 0); }
-
-GridUpdate::~GridUpdate() {
-  SendMessageA(hwnd_, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(hwnd_, nullptr, TRUE);
+bool Grid::answer(NMHDR& header) const {
+  if (header.hwndFrom != hwnd_ || header.code != LVN_GETDISPINFOA) return false;
+  LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return true;
+  const std::size_t row = static_cast<std::size_t>(item.iItem), column = static_cast<std::size_t>(item.iSubItem);
+  const bool known = row < rows_.size() && column < rows_[row].cells.size();
+  lstrcpynA(item.pszText, known ? rows_[row].cells[column].c_str() : "", item.cchTextMax);
+  return true;
 }
 
 }  // namespace ui

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <initializer_list>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,11 @@ class Grid {
  public:
   // What a row without a number of its own carries.
   static constexpr LPARAM kNoData = -1;
+
+  struct Row {
+    std::vector<std::string> cells;
+    LPARAM data = kNoData;
+  };
 
   Grid() = default;
   explicit Grid(HWND listView) : hwnd_(listView) {}
@@ -28,41 +32,25 @@ class Grid {
   // less 125 twips, rounded to whole twips.
   void setDesignedWidths(std::initializer_list<double> shares);
 
-  int rowCount() const;
-  void clear();
-  // Inserts a row of cells at `row` (rowCount() for the end).
-  void insertRow(int row, const std::vector<std::string>& cells, LPARAM data = kNoData);
+  int rowCount() const { return static_cast<int>(rows_.size()); }
   LPARAM rowData(int row) const;
 
-  struct Row {
-    std::vector<std::string> cells;
-    LPARAM data = kNoData;
-  };
   // Makes the grid show exactly these rows, unselected and scrolled to the
-  // top. Rows that stay are changed in place, cell by cell where they
-  // differ, and rows are added or taken away at the end, so that a grid that
-  // shows the same again is not drawn again.
-  void showRows(const std::vector<Row>& rows);
+  // top. Only the rows that differ from what it showed are drawn again.
+  void showRows(std::vector<Row> rows);
 
   // The selected row, or -1 when none is.
   int selectedRow() const;
   void clearSelection();
 
+  // The list keeps no text of its own (an owner-data list view): it asks its
+  // window for each cell it draws or is asked for. Answers such a request
+  // and returns true when `header` is one of this grid's.
+  bool answer(NMHDR& header) const;
+
  private:
   HWND hwnd_ = nullptr;
-};
-
-// Holds a grid's drawing for the life of a scope, then draws it once: many
-// rows go in without a redraw (and a scroll bar update) for each.
-class GridUpdate {
- public:
-  explicit GridUpdate(const Grid& grid);
-  ~GridUpdate();
-  GridUpdate(const GridUpdate&) = delete;
-  GridUpdate& operator=(const GridUpdate&) = delete;
-
- private:
-  HWND hwnd_;
+  std::vector<Row> rows_;
 };
 
 }  // namespace ui
