@@ -38,8 +38,8 @@ class ItemListPanel {
 
   bool onCommand(int id);
   bool onTimer(UINT_PTR id);
-  // The grid's requests for the text of its cells.
-  bool onNotify(NMHDR& header) { return grid_.answer(header); }
+  // The grid's requests for its cells.
+  std::optional<LRESULT> onNotify(NMHDR& header) { return grid_.answer(header); }
 
   // True when processes.ob already holds an item of this name.
   bool checkforduplicateProcess(const std::string& name) const;

@@ -119,7 +119,7 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       onCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
     case WM_NOTIFY:
-      if (items_.onNotify(*reinterpret_cast<NMHDR*>(lParam))) return 0;
+      if (auto answer = items_.onNotify(*reinterpret_cast<NMHDR*>(lParam))) return *answer;
       break;
     case WM_CTLCOLORSTATIC:
       if (HBRUSH brush = actions_.onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))

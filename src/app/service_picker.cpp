@@ -58,7 +58,10 @@ INT_PTR ServicePicker::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
-      if (grid_.answer(*header)) return TRUE;
+      if (auto answer = grid_.answer(*header)) {
+        SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, *answer);
+        return TRUE;
+      }
       if (header->idFrom == IDC_SERVICE_GRID && header->code == NM_DBLCLK) {
         cmdok_Click();  // a double-click in the grid is OK
         return TRUE;

@@ -66,14 +66,44 @@ int Grid::selectedRow() const { return ListView_GetNextItem(hwnd_, -1, LVNI_SELE
 
 void Grid::clearSelection() { ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
 
-bool Grid::answer(NMHDR& header) const {
-  if (header.hwndFrom != hwnd_ || header.code != LVN_GETDISPINFOA) return false;
+std::optional<LRESULT> Grid::answer(NMHDR& header) const {
+  if (header.hwndFrom != hwnd_) return std::nullopt;
+  if (header.code == LVN_ODFINDITEMA) {
+    const auto& request = reinterpret_cast<const NMLVFINDITEMA&>(header);
+    return findRow(request.lvfi.flags, request.lvfi.psz ? request.lvfi.psz : "", request.iStart);
+  }
+  if (header.code == LVN_ODFINDITEMW) {  // some lists ask in UTF-16 whatever their window
+    const auto& request = reinterpret_cast<const NMLVFINDITEMW&>(header);
+    char text[260] = {};
+    if (request.lvfi.psz)
+      WideCharToMultiByte(CP_ACP, 0, request.lvfi.psz, -1, text, sizeof text - 1, nullptr, nullptr);
+    return findRow(request.lvfi.flags, text, request.iStart);
+  }
+  if (header.code != LVN_GETDISPINFOA) return std::nullopt;
   LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
-  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return true;
+  if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return 0;
   const std::size_t row = static_cast<std::size_t>(item.iItem), column = static_cast<std::size_t>(item.iSubItem);
   const bool known = row < rows_.size() && column < rows_[row].cells.size();
   lstrcpynA(item.pszText, known ? rows_[row].cells[column].c_str() : "", item.cchTextMax);
-  return true;
+  return 0;
+}
+
+// As a list that keeps its text searches it: from the start row on, round
+// to the top if asked, for a first cell that begins with (or is) the text,
+// ignoring letter case; -1 when none does.
+LRESULT Grid::findRow(UINT flags, const std::string& text, int start) const {
+  if (!(flags & (LVFI_STRING | LVFI_PARTIAL))) return -1;
+  const std::size_t count = rows_.size();
+  const std::size_t first = start >= 0 && static_cast<std::size_t>(start) < count ? static_cast<std::size_t>(start) : 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t row = (first + i) % count;
+    if (row < first && !(flags & LVFI_WRAP)) break;
+    const std::string cell = rows_[row].cells.empty() ? "" : rows_[row].cells[0];
+    const bool whole = (flags & LVFI_PARTIAL) || cell.size() == text.size();
+    if (whole && cell.size() >= text.size() && _strnicmp(cell.c_str(), text.c_str(), text.size()) == 0)
+      return static_cast<LRESULT>(row);
+  }
+  return -1;
 }
 
 }  // namespace ui

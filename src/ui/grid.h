@@ -3,8 +3,10 @@
 // selection. Rows are numbered from 0 below the header; each row may carry a
 // number of its owner's (the item's slot, the entry's place in a list).
 #include <windows.h>
+#include <commctrl.h>
 
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,11 +46,15 @@ class Grid {
   void clearSelection();
 
   // The list keeps no text of its own (an owner-data list view): it asks its
-  // window for each cell it draws or is asked for. Answers such a request
-  // and returns true when `header` is one of this grid's.
-  bool answer(NMHDR& header) const;
+  // window for each cell it draws or is asked for, and for the row whose
+  // first cell begins with what the user types. Answers such a request of
+  // this grid's with the value its window returns for it; nothing for any
+  // other notification.
+  std::optional<LRESULT> answer(NMHDR& header) const;
 
  private:
+  LRESULT findRow(UINT flags, const std::string& text, int start) const;
+
   HWND hwnd_ = nullptr;
   std::vector<Row> rows_;
 };
