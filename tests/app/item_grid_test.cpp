@@ -30,8 +30,7 @@ TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
   app.write("processes.ob", " \r\nnew.exe|C:\\new.exe\r\n");
   pumpFor(500ms);
   EXPECT_EQ(utility.gridRows(), expected);
-  // ... until "Refresh" on the menu that the right press opens at once,
-  // without moving the selection to the row under the pointer.
+  // ... until "Refresh" on the menu that the right press opens, the selection left where it was.
   selectListRow(utility.grid(), 2);
   rightPressListRow(utility.grid(), 3);
   HWND menu = nullptr;

@@ -112,7 +112,6 @@ TEST(SendMail, FailsWithinTheTimeOutOnFaultyServersAndBeforeConnectingOnALineBre
     EXPECT_TRUE(receivedMail(o.token).empty()) << mode;
     EXPECT_TRUE(!subject || o.statuses == 0) << "no connection was made";
   }
-  EXPECT_LE(mail::Timeouts{}.total + 10s, 60s) << "a send ends within a minute, the name lookup's margin included";
 }
 
 int ticks = 0;

@@ -51,7 +51,6 @@ TEST(Registry, ReadsTextUpToItsFirstNulNumbersSignedAndNothingElse) {
     RegSetValueExA(key.get(), name, 0, type, static_cast<const BYTE*>(data), size);
     EXPECT_EQ(win::readRegistryValue(HKEY_LOCAL_MACHINE, path, name).text(), text) << name;
   }
-  EXPECT_TRUE(win::readRegistryValue(HKEY_LOCAL_MACHINE, path, "sixteen").isNumber());
   EXPECT_TRUE(win::readRegistryValue(HKEY_LOCAL_MACHINE, path, "missing").empty());
   EXPECT_TRUE(win::readRegistryValue(HKEY_LOCAL_MACHINE, path + "\\missing key", "x").empty());
   key.reset();
@@ -67,7 +66,6 @@ TEST(Services, AreListedWithTheirStatesAndFoundByDisplayNameOnly) {
   EXPECT_FALSE(win::IsServiceRunning("No Such Service"));
   const std::vector<win::ServiceEntry> list = {{"A", "Same", 1}, {"B", "SAME", 4}};
   EXPECT_EQ(win::findService(list, "same")->serviceName, "A") << "the first one decides";
-  for (int code : {-1, 0, 8}) EXPECT_EQ(win::serviceStateName(code), "") << code;
 }
 
 TEST(WaitLimit, EndsAtStartPlusTimeoutAndAcrossMidnightOnlyOnceMidnightIsPast) {
