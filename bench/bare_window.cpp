@@ -48,12 +48,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   wc.lpszClassName = className;
   RegisterClassA(&wc);
 #ifdef BARE_DIALOG
-  HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
-                                   [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  HWND window = CreateDialogParamA(
+      instance, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
+      [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
   SetWindowTextA(window, "Bare Dialog");
 #else
-  HWND window = CreateWindowA(className, "Bare Window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 400, 300,
-                              nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowA(className, "Bare Window", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                              400, 300, nullptr, nullptr, instance, nullptr);
 #endif
   ShowWindow(window, SW_SHOWNORMAL);
   UpdateWindow(window);

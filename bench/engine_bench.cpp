@@ -56,12 +56,14 @@ DWORD onlyInstance(const std::string& image) {
 // creation of the process that replaced it; negative when none came.
 double killAndTime(const std::string& image) {
   const DWORD old = onlyInstance(image);
-  win::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, old));
+  win::unique_handle process(
+      OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, old));
   if (!process || !TerminateProcess(process.get(), 1)) return -1;
   WaitForSingleObject(process.get(), 5000);
   const Times ended = timesOf(process.get());
   DWORD next = 0;
-  if (!e2e::waitUntil([&] { return (next = onlyInstance(image)) != 0 && next != old; }, std::chrono::seconds(5)))
+  if (!e2e::waitUntil([&] { return (next = onlyInstance(image)) != 0 && next != old; },
+                      std::chrono::seconds(5)))
     return -1;
   win::unique_handle replacement(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, next));
   return (timesOf(replacement.get()).created - ended.exited) / 10'000.0;
@@ -119,7 +121,8 @@ int main(int argc, char** argv) {
   killRound(samples, missed);
 
   // The floor: a process that only sleeps, one of the items, over the same time.
-  win::unique_handle sleeper(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, onlyInstance(itemName(0))));
+  win::unique_handle sleeper(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, onlyInstance(itemName(0))));
   const Times before = timesOf(engine.handle()), sleeperBefore = timesOf(sleeper.get());
   const auto start = std::chrono::steady_clock::now();
   e2e::waitUntil([] { return false; }, std::chrono::seconds(seconds));
@@ -134,13 +137,17 @@ int main(int argc, char** argv) {
   const auto at = [&](double q) {
     return samples.empty() ? -1.0 : samples[static_cast<std::size_t>(std::ceil(q * samples.size())) - 1];
   };
-  std::printf("restart after a kill, delay 0: median %.1f ms, p90 %.1f ms, p99 %.1f ms, max %.1f ms over %zu kills",
-              at(0.5), at(0.9), at(0.99), at(1.0), samples.size());
+  std::printf(
+      "restart after a kill, delay 0: median %.1f ms, p90 %.1f ms, p99 %.1f ms, max %.1f ms over %zu kills",
+      at(0.5), at(0.9), at(0.99), at(1.0), samples.size());
   std::printf(" (%d without a restart within 5 s; goal: p99 below 50 ms)\n", missed);
-  std::printf("floor: %.1f ms from a CreateProcess call to the creation of the process (median of 9); "
-              "median restart = %.1f x floor\n", floor, at(0.5) / floor);
-  std::printf("engine CPU while %d items run untouched: %.3f s in %.1f s = %.3f%% of one core (goal: below 0.5%%)\n",
-              kItems, cpu, wall, 100.0 * cpu / wall);
+  std::printf(
+      "floor: %.1f ms from a CreateProcess call to the creation of the process (median of 9); "
+      "median restart = %.1f x floor\n",
+      floor, at(0.5) / floor);
+  std::printf(
+      "engine CPU while %d items run untouched: %.3f s in %.1f s = %.3f%% of one core (goal: below 0.5%%)\n",
+      kItems, cpu, wall, 100.0 * cpu / wall);
   std::printf("floor: a program that only sleeps used %.3f s = %.3f%% in the same time\n", sleeperCpu,
               100.0 * sleeperCpu / wall);
   const std::size_t restarts = static_cast<std::size_t>(stage.logCount(" restarted\r\n"));

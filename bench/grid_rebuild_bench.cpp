@@ -5,11 +5,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "e2e/utility.h"
 #include "measure.h"
-
 #include "ui/resource.h"
 #include "win/process_list.h"
-#include "e2e/utility.h"
 #include "win/services.h"
 
 int main() {
@@ -35,7 +34,8 @@ int main() {
       win::forEachProcess([](const PROCESSENTRY32&) { return true; });
       win::listServices();
     }));
-    rebuild.push_back(bench::milliseconds([&] { SendMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0); }));
+    rebuild.push_back(
+        bench::milliseconds([&] { SendMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0); }));
   }
   const double f = bench::median(floor), r = bench::median(rebuild);
   std::printf("median of %d rounds, %d grid rows\n", kRounds, e2e::listRowCount(utility.grid()));

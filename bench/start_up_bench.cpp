@@ -15,9 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "measure.h"
-
 #include "e2e/utility.h"
+#include "measure.h"
 #include "win/services.h"
 
 namespace {
@@ -78,7 +77,8 @@ int main() {
   const std::vector<win::ServiceEntry> services = win::listServices().services;
   std::string items = " \r\n";
   for (int i = 1; i <= 30; ++i) items += "program" + std::to_string(i) + ".exe|C:\\Programs\\program.exe\r\n";
-  for (std::size_t i = 0; i < 5; ++i) items += services[i % services.size()].displayName + "|[Windows Service]\r\n";
+  for (std::size_t i = 0; i < 5; ++i)
+    items += services[i % services.size()].displayName + "|[Windows Service]\r\n";
 
   e2e::AppFolder app;
   app.write("processes.ob", items);
@@ -93,8 +93,8 @@ int main() {
   };
 
   constexpr int kRounds = 15;
-  std::vector<double> bareTime, wmiTime, dialogTime, utilityTime, bareSet, wmiSet, utilitySet, wmiRatio, dialogRatio,
-      utilityRatio, overDialog, extra;
+  std::vector<double> bareTime, wmiTime, dialogTime, utilityTime, bareSet, wmiSet, utilitySet, wmiRatio,
+      dialogRatio, utilityRatio, overDialog, extra;
   measureStart(app.file("bare_window.exe"), bare);  // warm-up, not counted
   for (int i = 0; i < kRounds; ++i) {
     Start b = measureStart(app.file("bare_window.exe"), bare);
@@ -105,7 +105,8 @@ int main() {
     wmiTime.push_back(w.milliseconds), wmiSet.push_back(w.megabytes);
     utilityTime.push_back(u.milliseconds), utilitySet.push_back(u.megabytes);
     dialogTime.push_back(d.milliseconds), dialogRatio.push_back(d.milliseconds / b.milliseconds);
-    wmiRatio.push_back(w.milliseconds / b.milliseconds), utilityRatio.push_back(u.milliseconds / b.milliseconds);
+    wmiRatio.push_back(w.milliseconds / b.milliseconds),
+        utilityRatio.push_back(u.milliseconds / b.milliseconds);
     overDialog.push_back(u.milliseconds / d.milliseconds);
     extra.push_back(u.megabytes - w.megabytes);
   }
@@ -114,14 +115,18 @@ int main() {
   const double bm = bench::median(bareSet), wm = bench::median(wmiSet), um = bench::median(utilitySet);
   std::printf("medians of %d rounds, started in turn; 35 items (30 programs, 5 services)\n", kRounds);
   std::printf("  start to window shown, bare window (floor)    %7.1f ms    1.0x\n", bt);
-  std::printf("  start to window shown, bare window + WMI      %7.1f ms %6.2fx\n", wt, bench::median(wmiRatio));
-  std::printf("  start to window shown, the bare main dialog    %7.1f ms %6.2fx\n", dt, bench::median(dialogRatio));
+  std::printf("  start to window shown, bare window + WMI      %7.1f ms %6.2fx\n", wt,
+              bench::median(wmiRatio));
+  std::printf("  start to window shown, the bare main dialog    %7.1f ms %6.2fx\n", dt,
+              bench::median(dialogRatio));
   std::printf("  start to grid filled, utility                 %7.1f ms %6.2fx   (target: at most 2x)\n", ut,
               bench::median(utilityRatio));
-  std::printf("  utility against the bare main dialog                     %6.2fx\n", bench::median(overDialog));
+  std::printf("  utility against the bare main dialog                     %6.2fx\n",
+              bench::median(overDialog));
   std::printf("  working set, bare window                      %7.1f MB\n", bm);
   std::printf("  working set, bare window + WMI (floor)        %7.1f MB  %+6.1f MB\n", wm, wm - bm);
-  std::printf("  working set, utility, grid filled             %7.1f MB  %+6.1f MB   (target: at most +2 MB)\n", um,
-              bench::median(extra));
+  std::printf(
+      "  working set, utility, grid filled             %7.1f MB  %+6.1f MB   (target: at most +2 MB)\n", um,
+      bench::median(extra));
   return 0;
 }

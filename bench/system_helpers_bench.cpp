@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "measure.h"
-
 #include "win/process_list.h"
 #include "win/services.h"
 #include "win/wmi_processes.h"
@@ -36,6 +35,7 @@ int main() {
   std::printf("median of %d rounds, %zu services listed\n", kRounds, listed);
   std::printf("  toolhelp snapshot (floor) %8.3f ms   1.0x\n", f);
   std::printf("  IsProcessRunning          %8.3f ms %6.1fx\n", bench::median(wmi), bench::median(wmi) / f);
-  std::printf("  listServices              %8.3f ms %6.1fx\n", bench::median(services), bench::median(services) / f);
+  std::printf("  listServices              %8.3f ms %6.1fx\n", bench::median(services),
+              bench::median(services) / f);
   return 0;
 }

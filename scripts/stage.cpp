@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
             " 1 \r\n100\r\n 1 \r\n 1 \r\nadmin@example.com;ops@example.com\r\n 0 \r\n30\r\n 0 \r\n"
             "c:\\windows\\media\\ding.wav\r\nmonitor@example.com\r\nsmtp.example.com\r\n25\r\n 1 \r\n"
             "monitor\r\nsecret\r\n%process% stopped\r\n%process% stopped at %time%.%20Brennix Monitor\r\n");
-  app.write("processes.ob", std::string(kExampleItems) + "BrennixConfig.exe|C:\\Brennix\\BrennixConfig.exe\r\n");
+  app.write("processes.ob",
+            std::string(kExampleItems) + "BrennixConfig.exe|C:\\Brennix\\BrennixConfig.exe\r\n");
   Utility utility(app);
   waitUntil([&] { return listRowCount(utility.grid()) >= 6; });
   if (scene == "main") {

@@ -25,16 +25,15 @@ struct PanelControl {
   bool checkBox;
 };
 // The panel's nine controls, in the order of their lines in the file.
-constexpr PanelControl kPanel[] = {
-    {IDC_RESTART, &formats::Settings::restart, true},
-    {IDC_RESTART_SECONDS, &formats::Settings::restartSeconds, false},
-    {IDC_LOG, &formats::Settings::log, true},
-    {IDC_SEND_EMAIL, &formats::Settings::sendEmail, true},
-    {IDC_EMAIL_ADDRESSES, &formats::Settings::emailAddresses, false},
-    {IDC_REPEAT_EMAIL, &formats::Settings::repeatEmail, true},
-    {IDC_REPEAT_MINUTES, &formats::Settings::repeatMinutes, false},
-    {IDC_PLAY_SOUND, &formats::Settings::playSound, true},
-    {IDC_SOUND_FILE, &formats::Settings::soundFile, false}};
+constexpr PanelControl kPanel[] = {{IDC_RESTART, &formats::Settings::restart, true},
+                                   {IDC_RESTART_SECONDS, &formats::Settings::restartSeconds, false},
+                                   {IDC_LOG, &formats::Settings::log, true},
+                                   {IDC_SEND_EMAIL, &formats::Settings::sendEmail, true},
+                                   {IDC_EMAIL_ADDRESSES, &formats::Settings::emailAddresses, false},
+                                   {IDC_REPEAT_EMAIL, &formats::Settings::repeatEmail, true},
+                                   {IDC_REPEAT_MINUTES, &formats::Settings::repeatMinutes, false},
+                                   {IDC_PLAY_SOUND, &formats::Settings::playSound, true},
+                                   {IDC_SOUND_FILE, &formats::Settings::soundFile, false}};
 
 // Before a left press toggles the unchecked sound box, the note; the box
 // ends up checked and the press does not toggle it a second time.
@@ -90,14 +89,23 @@ bool ActionPanel::onCommand(int id, int code) {
     case IDC_PLAY_SOUND:
       if (code == BN_CLICKED) toggleCheckBox(id);
       return true;
-    case IDC_SAVE_AND_CLOSE: cmdExit_Click(); return true;
-    case IDC_BROWSE_SOUND: cmdbrowseWavFile_Click(); return true;
+    case IDC_SAVE_AND_CLOSE:
+      cmdExit_Click();
+      return true;
+    case IDC_BROWSE_SOUND:
+      cmdbrowseWavFile_Click();
+      return true;
     case IDC_VIEW_LOG:
       if (code == STN_CLICKED) lblviewlog_Click();  // a double-click is one click
       return true;
-    case IDC_EMAIL_SETTINGS: cmdEmailsettings_Click(); return true;
-    case IDC_TEST_EMAIL: cmdTestemail_Click(); return true;
-    default: return false;
+    case IDC_EMAIL_SETTINGS:
+      cmdEmailsettings_Click();
+      return true;
+    case IDC_TEST_EMAIL:
+      cmdTestemail_Click();
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -172,8 +180,8 @@ void ActionPanel::lblviewlog_Click() {
   if (!SearchPathA(nullptr, "notepad.exe", nullptr, MAX_PATH, notepad, nullptr)) {
     error = GetLastError();
   } else {
-    error = win::startProgram(
-        {notepad, "notepad.exe " + folder_ + "\\log.text", win::WindowMode::Normal, false});
+    error =
+        win::startProgram({notepad, "notepad.exe " + folder_ + "\\log.text", win::WindowMode::Normal, false});
   }
   if (error)
     MessageBoxA(window_, ("Unable to display log " + win::describeError(error)).c_str(), "Log",
@@ -195,7 +203,8 @@ void ActionPanel::cmdTestemail_Click() {
         m->smtpServer = settingsSlots.smtpServer.asText();
         m->from = settingsSlots.fromAddress.asText();
         m->subject = settingsSlots.subject.asText();
-        m->message = formats::fillMessage(settingsSlots.message.asText(), win::localDateTimeText(), kTestProcess);
+        m->message =
+            formats::fillMessage(settingsSlots.message.asText(), win::localDateTimeText(), kTestProcess);
         m->recipients = ui::controlText(GetDlgItem(window_, IDC_EMAIL_ADDRESSES));
         m->useAuthentication = readsAsOne(settingsSlots.useAuthentication);
         m->userName = settingsSlots.userName.asText();

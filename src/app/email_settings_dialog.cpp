@@ -34,9 +34,15 @@ INT_PTR EmailSettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM) {
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
-        case IDC_EMAIL_SAVE: OKButton_Click(); return TRUE;
-        case IDC_EMAIL_CANCEL: CancelButton_Click(); return TRUE;
-        case IDC_USE_AUTHENTICATION: chkuseAuthentication_Click(); return TRUE;
+        case IDC_EMAIL_SAVE:
+          OKButton_Click();
+          return TRUE;
+        case IDC_EMAIL_CANCEL:
+          CancelButton_Click();
+          return TRUE;
+        case IDC_USE_AUTHENTICATION:
+          chkuseAuthentication_Click();
+          return TRUE;
         case IDOK:
         case IDCANCEL:
           return TRUE;  // Enter and Esc in a field press no button
@@ -69,9 +75,11 @@ void EmailSettingsDialog::chkuseAuthentication_Click() {
 }
 
 void EmailSettingsDialog::OKButton_Click() {
-  for (auto [id, field] : kTextFields) settings_.*field = formats::Slot::text(ui::controlText(GetDlgItem(hwnd_, id)));
+  for (auto [id, field] : kTextFields)
+    settings_.*field = formats::Slot::text(ui::controlText(GetDlgItem(hwnd_, id)));
   settings_.useAuthentication = slotOfCheckState(IsDlgButtonChecked(hwnd_, IDC_USE_AUTHENTICATION));
-  settings_.message = formats::Slot::text(formats::encodeBody(ui::controlText(GetDlgItem(hwnd_, IDC_MESSAGE))));
+  settings_.message =
+      formats::Slot::text(formats::encodeBody(ui::controlText(GetDlgItem(hwnd_, IDC_MESSAGE))));
   try {
     formats::writeSettings(formats::settingsFilePath(folder_), settings_);
   } catch (const std::exception& e) {

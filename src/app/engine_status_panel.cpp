@@ -43,18 +43,30 @@ void EngineStatusPanel::armRefresh() { SetTimer(window_, kProcesschkTimer, kProc
 
 bool EngineStatusPanel::onCommand(int id) {
   switch (id) {
-    case IDC_START_PROGRAM: cmdstartService_Click(); return true;
-    case IDC_STOP_PROGRAM: cmdStopservice_Click(); return true;
-    case IDC_START_SERVICE: cmdsartRealSrv_Click(); return true;
-    case IDC_STOP_SERVICE: cmdstopRealSrv_Click(); return true;
-    default: return false;
+    case IDC_START_PROGRAM:
+      cmdstartService_Click();
+      return true;
+    case IDC_STOP_PROGRAM:
+      cmdStopservice_Click();
+      return true;
+    case IDC_START_SERVICE:
+      cmdsartRealSrv_Click();
+      return true;
+    case IDC_STOP_SERVICE:
+      cmdstopRealSrv_Click();
+      return true;
+    default:
+      return false;
   }
 }
 
 bool EngineStatusPanel::onTimer(UINT_PTR id) {
-  if (id == kProcesschkTimer) processchkTimer_Timer();
-  else if (id == kRestartMonitor) restartMonitor_Timer();
-  else return false;
+  if (id == kProcesschkTimer)
+    processchkTimer_Timer();
+  else if (id == kRestartMonitor)
+    restartMonitor_Timer();
+  else
+    return false;
   return true;
 }
 
@@ -164,10 +176,14 @@ bool EngineStatusPanel::onDrawItem(const DRAWITEMSTRUCT& item) {
   bool green = false;
   switch (item.CtlID) {
     case IDC_PROGRAM_GREEN_DOT:
-    case IDC_SERVICE_GREEN_DOT: green = true; break;
+    case IDC_SERVICE_GREEN_DOT:
+      green = true;
+      break;
     case IDC_PROGRAM_RED_DOT:
-    case IDC_SERVICE_RED_DOT: break;
-    default: return false;
+    case IDC_SERVICE_RED_DOT:
+      break;
+    default:
+      return false;
   }
   FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
   // A dot of 16 by 17 pixels at the top left of its place.

@@ -12,7 +12,8 @@
 
 namespace app {
 
-inline constexpr char kStartUpItemFailure[] = "Unable to create start up item. Maybe we don't have admin permissions? ";
+inline constexpr char kStartUpItemFailure[] =
+    "Unable to create start up item. Maybe we don't have admin permissions? ";
 
 class EngineStatusPanel {
  public:

@@ -50,15 +50,26 @@ LRESULT CALLBACK ItemListPanel::gridProc(HWND hwnd, UINT message, WPARAM wParam,
 // usable width.
 void ItemListPanel::setColumnWidths() { grid_.setDesignedWidths({0.4, 0.4, 0.2}); }
 
-void ItemListPanel::requestRebuild() { SetTimer(window_, kLprocessListTimer, kLprocessListInterval, nullptr); }
+void ItemListPanel::requestRebuild() {
+  SetTimer(window_, kLprocessListTimer, kLprocessListInterval, nullptr);
+}
 
 bool ItemListPanel::onCommand(int id) {
   switch (id) {
-    case IDC_ADD_PROGRAM: cmdAddnew_Click(); return true;
-    case IDC_ADD_SERVICE: cmdAddService_Click(); return true;
-    case IDC_DELETE_ITEM: cmdDelete_Click(); return true;
-    case IDM_REFRESH_LIST: refreshTasklist_Click(); return true;
-    default: return false;
+    case IDC_ADD_PROGRAM:
+      cmdAddnew_Click();
+      return true;
+    case IDC_ADD_SERVICE:
+      cmdAddService_Click();
+      return true;
+    case IDC_DELETE_ITEM:
+      cmdDelete_Click();
+      return true;
+    case IDM_REFRESH_LIST:
+      refreshTasklist_Click();
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -140,8 +151,9 @@ void ItemListPanel::rebuild() {
       state = itemState(item, sources);
     } catch (const std::exception&) {
     }
-    rows.insert(rows.end() - 1, {{std::to_string(slot), std::string(item.name), std::string(item.path), state},
-                                 static_cast<LPARAM>(slot)});
+    rows.insert(rows.end() - 1,
+                {{std::to_string(slot), std::string(item.name), std::string(item.path), state},
+                 static_cast<LPARAM>(slot)});
   }
   grid_.showRows(std::move(rows));
 }
@@ -167,8 +179,8 @@ void ItemListPanel::cmdAddnew_Click() {
       EnableWindow(button, TRUE);
       return;
     }
-    const std::string path =
-        ui::chooseFile(window_, "Choose .exe file you would like to monitor", "Executable Files (*.exe)|*.exe");
+    const std::string path = ui::chooseFile(window_, "Choose .exe file you would like to monitor",
+                                            "Executable Files (*.exe)|*.exe");
     if (path.size() > 1) {
       const std::string name = path.substr(path.find_last_of('\\') + 1);
       if (checkforduplicateProcess(name)) {

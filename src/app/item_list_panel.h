@@ -19,7 +19,6 @@ inline constexpr char kConfirmDeleteMessage[] =
     "Are you sure you would like to delete this item? You cannot undo this operation!";
 inline constexpr char kDeleteFailedMessage[] = "Error: You must select and item";
 
-
 class ItemListPanel {
  public:
   explicit ItemListPanel(std::string folder) : folder_(std::move(folder)) {}
@@ -64,7 +63,8 @@ class ItemListPanel {
 
   // The grid's right button opens the menu on the press, leaving the
   // selection as it is.
-  static LRESULT CALLBACK gridProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR self);
+  static LRESULT CALLBACK gridProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR self);
 
   std::string folder_;
   HWND window_ = nullptr;

@@ -33,8 +33,8 @@ bool registerWindowClass(HINSTANCE instance, WNDPROC proc) {
   wc.hInstance = instance;
   wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
   wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_APP), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                             LR_DEFAULTCOLOR));
   wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kMainClass;
@@ -66,9 +66,9 @@ bool MainWindow::show() {
   // WM_INITDIALOG runs the load handler before the window is first drawn. It
   // is sent only when there is a dialog procedure; the window procedure of
   // the class handles everything, so that one does nothing.
-  hwnd_ = CreateDialogParamA(instance_, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
-                             [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; },
-                             reinterpret_cast<LPARAM>(this));
+  hwnd_ = CreateDialogParamA(
+      instance_, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
+      [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, reinterpret_cast<LPARAM>(this));
   if (!hwnd_) return false;
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
@@ -122,7 +122,8 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (auto answer = items_.onNotify(*reinterpret_cast<NMHDR*>(lParam))) return *answer;
       break;
     case WM_CTLCOLORSTATIC:
-      if (HBRUSH brush = actions_.onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
+      if (HBRUSH brush =
+              actions_.onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
         return reinterpret_cast<LRESULT>(brush);
       break;
     case WM_DRAWITEM:
@@ -170,9 +171,14 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void MainWindow::onCommand(int id, int code) {
   switch (id) {
-    case IDM_CONFIGURE: mconfigure_Click(); return;
-    case IDM_SHUT_DOWN: mShutdown_Click(); return;
-    default: break;
+    case IDM_CONFIGURE:
+      mconfigure_Click();
+      return;
+    case IDM_SHUT_DOWN:
+      mShutdown_Click();
+      return;
+    default:
+      break;
   }
   // Enter and Esc in a field come as IDOK and IDCANCEL: nobody takes them.
   if (!items_.onCommand(id) && !status_.onCommand(id)) actions_.onCommand(id, code);
@@ -209,8 +215,7 @@ void MainWindow::Form_Load() {
   // 5. The tray icon.
   tray_.addicontotaskbar();
   // 6. "minimize" as the whole argument text, in any letter case, starts hidden.
-  if (startsMinimized(arguments_))
-    SetTimer(hwnd_, kMinimizeTimer, kMinimizeInterval, nullptr);
+  if (startsMinimized(arguments_)) SetTimer(hwnd_, kMinimizeTimer, kMinimizeInterval, nullptr);
 }
 
 bool MainWindow::Form_QueryUnload(bool closedByUser) {

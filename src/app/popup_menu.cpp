@@ -7,7 +7,8 @@ void showPopupMenu(HWND owner, int menuId) {
   if (!menu) return;
   POINT at;
   GetCursorPos(&at);
-  TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr);
+  TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner,
+                 nullptr);
   DestroyMenu(menu);
   // Lets the menu close properly when the user clicks elsewhere.
   PostMessageA(owner, WM_NULL, 0, 0);

@@ -23,9 +23,8 @@ std::string nameCell(const win::ServiceEntry& service) { return " " + service.di
 }  // namespace
 
 std::vector<win::ServiceEntry> pickerOrder(std::vector<win::ServiceEntry> services) {
-  std::stable_sort(services.begin(), services.end(), [](const auto& a, const auto& b) {
-    return base::genericLess(nameCell(a), nameCell(b));
-  });
+  std::stable_sort(services.begin(), services.end(),
+                   [](const auto& a, const auto& b) { return base::genericLess(nameCell(a), nameCell(b)); });
   return services;
 }
 
@@ -115,9 +114,10 @@ void ServicePicker::loadservices() {
 void ServicePicker::cmdok_Click() {
   const int row = grid_.selectedRow();
   const LPARAM entry = row < 0 ? ui::Grid::kNoData : grid_.rowData(row);
-  const std::string name = entry < 0 || static_cast<std::size_t>(entry) >= services_.size()
-                               ? std::string{}
-                               : std::string(base::trimBlanks(services_[static_cast<std::size_t>(entry)].displayName));
+  const std::string name =
+      entry < 0 || static_cast<std::size_t>(entry) >= services_.size()
+          ? std::string{}
+          : std::string(base::trimBlanks(services_[static_cast<std::size_t>(entry)].displayName));
   if (name.size() < 2) {
     ui::showNotice(hwnd_, kSelectServiceMessage);
     return;

@@ -44,7 +44,7 @@ class ServicePicker {
   std::string folder_;
   std::function<void()> itemAdded_;
   std::vector<win::ServiceEntry> services_;  // in grid order; a row carries its place here
-  bool loading_ = false;  // a listing's message box runs timer ticks
+  bool loading_ = false;                     // a listing's message box runs timer ticks
 };
 
 }  // namespace app

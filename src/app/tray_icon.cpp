@@ -14,7 +14,8 @@ namespace {
 void notifyTray(DWORD message, NOTIFYICONDATAA& record) {
   HMODULE shell = LoadLibraryA("shell32.dll");
   if (!shell) return;
-  if (auto notify = reinterpret_cast<decltype(&Shell_NotifyIconA)>(GetProcAddress(shell, "Shell_NotifyIconA")))
+  if (auto notify =
+          reinterpret_cast<decltype(&Shell_NotifyIconA)>(GetProcAddress(shell, "Shell_NotifyIconA")))
     notify(message, &record);
   FreeLibrary(shell);
 }

@@ -11,7 +11,8 @@
 namespace app {
 
 inline constexpr std::size_t kTipField = 64;
-inline constexpr char kTrayTip[] = "Monitor System Processes and Restart if Necessary - Right click for options";
+inline constexpr char kTrayTip[] =
+    "Monitor System Processes and Restart if Necessary - Right click for options";
 inline constexpr UINT kTrayIconId = 1;
 
 // The text cut to its first 63 characters, a NUL, and blanks to the end.

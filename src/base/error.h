@@ -10,7 +10,8 @@ namespace base {
 
 class Error : public std::runtime_error {
  public:
-  explicit Error(const std::string& description, long code = 0) : std::runtime_error(description), code_(code) {}
+  explicit Error(const std::string& description, long code = 0)
+      : std::runtime_error(description), code_(code) {}
   long code() const noexcept { return code_; }
 
  private:

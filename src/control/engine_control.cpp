@@ -42,7 +42,8 @@ void EngineControl::stopEngine() const {
 }
 
 bool EngineControl::serviceInstalled() const {
-  return !win::readRegistryValue(HKEY_LOCAL_MACHINE, std::string(kServiceKey), std::string(kServiceInstalledValue))
+  return !win::readRegistryValue(HKEY_LOCAL_MACHINE, std::string(kServiceKey),
+                                 std::string(kServiceInstalledValue))
               .text()
               .empty();
 }
@@ -58,7 +59,9 @@ void EngineControl::runInstallBatch() const {
 
 bool EngineControl::serviceRunning() const { return win::IsServiceRunning(std::string(kServiceName)); }
 
-void EngineControl::startService() const { win::shellAndWait(netStartCommand(), 0, systemProgram("net.exe")); }
+void EngineControl::startService() const {
+  win::shellAndWait(netStartCommand(), 0, systemProgram("net.exe"));
+}
 
 void EngineControl::stopService() const { win::shellAndWait(netStopCommand(), 0, systemProgram("net.exe")); }
 

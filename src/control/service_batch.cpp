@@ -34,7 +34,8 @@ std::string installServiceBatch(std::string_view folder) {
 }
 
 std::string uninstallServiceBatch(std::string_view folder) {
-  return batchLines({"cls", "cd\\", changeToFolder(folder), control::netStopCommand(), control::serviceRemoveLine()});
+  return batchLines(
+      {"cls", "cd\\", changeToFolder(folder), control::netStopCommand(), control::serviceRemoveLine()});
 }
 
 }  // namespace control

@@ -46,9 +46,7 @@ ItemFields splitItem(std::string_view line) {
   return {line.substr(0, bar), path};
 }
 
-bool isServicePath(std::string_view path) {
-  return base::equalsIgnoringCase(path, kServiceMarker);
-}
+bool isServicePath(std::string_view path) { return base::equalsIgnoringCase(path, kServiceMarker); }
 
 void createItemFile(const std::string& file) {
   auto f = base::openFile(file, "wb");

@@ -54,11 +54,11 @@ std::string settingsFilePath(std::string_view folder) {
 
 // The fields in slot order.
 constexpr Slot Settings::*kSlotFields[kSettingsSlots] = {
-    &Settings::restart,     &Settings::restartSeconds, &Settings::log,          &Settings::sendEmail,
-    &Settings::emailAddresses, &Settings::repeatEmail, &Settings::repeatMinutes, &Settings::playSound,
-    &Settings::soundFile,   &Settings::fromAddress,    &Settings::smtpServer,   &Settings::smtpPort,
-    &Settings::useAuthentication, &Settings::userName, &Settings::password,     &Settings::subject,
-    &Settings::message,     &Settings::unused1,        &Settings::unused2};
+    &Settings::restart,           &Settings::restartSeconds, &Settings::log,           &Settings::sendEmail,
+    &Settings::emailAddresses,    &Settings::repeatEmail,    &Settings::repeatMinutes, &Settings::playSound,
+    &Settings::soundFile,         &Settings::fromAddress,    &Settings::smtpServer,    &Settings::smtpPort,
+    &Settings::useAuthentication, &Settings::userName,       &Settings::password,      &Settings::subject,
+    &Settings::message,           &Settings::unused1,        &Settings::unused2};
 
 Settings Settings::fromSlots(const SettingsTable& slots) {
   Settings settings;
@@ -86,7 +86,8 @@ void writeSettings(const std::string& file, const Settings& settings) {
   std::string bytes;
   for (const auto& slot : settings.toSlots()) bytes.append(slot.fileLine()).append("\r\n");
   errno = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() || std::fflush(f.get()) != 0) base::throwFileError(file);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size() || std::fflush(f.get()) != 0)
+    base::throwFileError(file);
 }
 
 void createSettingsFile(const std::string& file) {

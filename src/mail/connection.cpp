@@ -1,8 +1,8 @@
 #include "mail/connection.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <windows.h>
+#include <ws2tcpip.h>
 #define SECURITY_WIN32
 #include <schannel.h>
 #include <security.h>
@@ -71,7 +71,8 @@ std::string describe(long code) {
   std::string text = std::system_category().message(static_cast<int>(code));
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
   char hex[16];
-  std::snprintf(hex, sizeof hex, code < 0 || code > 0xFFFF ? "0x%08lX" : "%lu", static_cast<unsigned long>(code));
+  std::snprintf(hex, sizeof hex, code < 0 || code > 0xFFFF ? "0x%08lX" : "%lu",
+                static_cast<unsigned long>(code));
   return text.empty() ? std::string("error ") + hex : text + " (" + hex + ")";
 }
 
@@ -130,7 +131,7 @@ struct Connection::State {
   SecurityContext context;
   bool secure = false;
   SecPkgContext_StreamSizes sizes{};
-  std::string raw;   // bytes received and not yet decrypted
+  std::string raw;       // bytes received and not yet decrypted
   std::string peerName;  // the name the certificate was checked for
 
   std::string sendRaw(std::string_view bytes, Clock::time_point deadline) {
@@ -205,7 +206,8 @@ struct Connection::State {
 
   std::string checkCertificate(const std::string& host) {
     unique_cert certificate;
-    if (QueryContextAttributesA(&context.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.put()) != SEC_E_OK)
+    if (QueryContextAttributesA(&context.handle, SECPKG_ATTR_REMOTE_CERT_CONTEXT, certificate.put()) !=
+        SEC_E_OK)
       return "the server sent no certificate";
     LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA chainPara{};
@@ -214,8 +216,8 @@ struct Connection::State {
     chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
     chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     unique_chain chain;
-    if (!CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate.get()->hCertStore, &chainPara, 0,
-                                 nullptr, chain.put()))
+    if (!CertGetCertificateChain(nullptr, certificate.get(), nullptr, certificate.get()->hCertStore,
+                                 &chainPara, 0, nullptr, chain.put()))
       return "the server's certificate could not be checked: " + describe(static_cast<long>(GetLastError()));
     std::wstring name = wide(host);
     HTTPSPolicyCallbackData https{};
@@ -229,7 +231,8 @@ struct Connection::State {
     verdict.cbSize = sizeof verdict;
     if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain.get(), &policy, &verdict))
       return "the server's certificate could not be checked: " + describe(static_cast<long>(GetLastError()));
-    if (verdict.dwError) return "the server's certificate is not trusted: " + certificateProblem(verdict.dwError, host);
+    if (verdict.dwError)
+      return "the server's certificate is not trusted: " + certificateProblem(verdict.dwError, host);
     return {};
   }
 
@@ -238,11 +241,13 @@ struct Connection::State {
     while (!bytes.empty()) {
       const std::size_t n = bytes.size() < sizes.cbMaximumMessage ? bytes.size() : sizes.cbMaximumMessage;
       message.assign(sizes.cbHeader + n + sizes.cbTrailer, 0);
-      std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), message.begin() + sizes.cbHeader);
-      SecBuffer buffers[4] = {{sizes.cbHeader, SECBUFFER_STREAM_HEADER, message.data()},
-                              {static_cast<unsigned long>(n), SECBUFFER_DATA, message.data() + sizes.cbHeader},
-                              {sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, message.data() + sizes.cbHeader + n},
-                              {0, SECBUFFER_EMPTY, nullptr}};
+      std::copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n),
+                message.begin() + sizes.cbHeader);
+      SecBuffer buffers[4] = {
+          {sizes.cbHeader, SECBUFFER_STREAM_HEADER, message.data()},
+          {static_cast<unsigned long>(n), SECBUFFER_DATA, message.data() + sizes.cbHeader},
+          {sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, message.data() + sizes.cbHeader + n},
+          {0, SECBUFFER_EMPTY, nullptr}};
       SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
       if (const SECURITY_STATUS status = EncryptMessage(&context.handle, 0, &desc, 0); status != SEC_E_OK)
         return "the data could not be encrypted: " + describe(status);
@@ -271,7 +276,8 @@ struct Connection::State {
               input.append(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
               plain += b.cbBuffer;
             }
-            if (b.BufferType == SECBUFFER_EXTRA && b.pvBuffer) extra.assign(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
+            if (b.BufferType == SECBUFFER_EXTRA && b.pvBuffer)
+              extra.assign(static_cast<const char*>(b.pvBuffer), b.cbBuffer);
           }
           raw = std::move(extra);
           // A server may start a new handshake (TLS 1.3 sends its session tickets so).
@@ -321,7 +327,8 @@ std::string Connection::open(const std::string& host, std::uint16_t port, Clock:
       int soError = 0;
       int length = sizeof soError;
       if (problem.empty() &&
-          (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length) != 0 || soError))
+          (getsockopt(s.get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length) != 0 ||
+           soError))
         problem = describe(soError ? soError : WSAGetLastError());
       if (!problem.empty()) {
         if (millisecondsLeft(deadline) == 0) problem = "the server did not accept the connection in time";
@@ -355,14 +362,16 @@ std::string Connection::startTls(const std::string& host, Clock::time_point dead
   // The certificate is checked below, with the reason of a refusal at hand.
   cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
   char package[] = UNISP_NAME_A;
-  const SECURITY_STATUS status = AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &cred,
-                                                           nullptr, nullptr, &s.credentials.handle, nullptr);
+  const SECURITY_STATUS status =
+      AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, &cred, nullptr, nullptr,
+                                &s.credentials.handle, nullptr);
   if (status != SEC_E_OK) return "the secure connection could not be prepared: " + describe(status);
   s.credentials.set = true;
   s.raw.clear();
   if (std::string problem = s.handshake(host, deadline); !problem.empty()) return problem;
   if (std::string problem = s.checkCertificate(host); !problem.empty()) return problem;
-  if (const SECURITY_STATUS sizes = QueryContextAttributesA(&s.context.handle, SECPKG_ATTR_STREAM_SIZES, &s.sizes);
+  if (const SECURITY_STATUS sizes =
+          QueryContextAttributesA(&s.context.handle, SECPKG_ATTR_STREAM_SIZES, &s.sizes);
       sizes != SEC_E_OK)
     return "the secure connection could not be set up: " + describe(sizes);
   s.peerName = host;

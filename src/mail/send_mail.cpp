@@ -62,7 +62,8 @@ void SendMail::send() {
     session = std::thread([channel, job, limits = timeouts] {
       std::string problem;
       try {
-        problem = deliverMessage(job, limits, [&](const std::string& text) { channel->post(Event::Status, text); });
+        problem =
+            deliverMessage(job, limits, [&](const std::string& text) { channel->post(Event::Status, text); });
       } catch (const std::exception& e) {
         problem = std::string("The e-mail could not be sent: ") + e.what();
       } catch (...) {
@@ -94,8 +95,10 @@ void SendMail::send() {
         continue;
       }
       finished = true;
-      if (e.kind == Event::Failed) failed(e.text);
-      else if (SendSuccesful) SendSuccesful();
+      if (e.kind == Event::Failed)
+        failed(e.text);
+      else if (SendSuccesful)
+        SendSuccesful();
       break;  // the session has posted nothing after its outcome
     }
     if (finished) break;

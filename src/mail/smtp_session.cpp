@@ -59,9 +59,11 @@ class Dialogue {
   // Sends a command (nothing for the greeting) and reads its reply.
   bool command(const std::string& line, Reply& reply, const std::string& shown = {}) {
     const std::string name = shown.empty() ? line : shown;
-    if (!line.empty() && !check(connection_.sendAll(line + "\r\n", stepEnd(timeouts_.step)), "Sending " + name))
+    if (!line.empty() &&
+        !check(connection_.sendAll(line + "\r\n", stepEnd(timeouts_.step)), "Sending " + name))
       return false;
-    return check(readReply(reply), line.empty() ? "Waiting for the server's greeting" : "Waiting for the reply to " + name);
+    return check(readReply(reply),
+                 line.empty() ? "Waiting for the server's greeting" : "Waiting for the reply to " + name);
   }
 
   // A command whose reply must carry `expected`.
@@ -84,7 +86,8 @@ class Dialogue {
     // Anything sent before the handshake came unprotected: it must not pass
     // for a reply inside the secure session.
     input_.clear();
-    return check(connection_.startTls(host, stepEnd(timeouts_.step)), "The secure connection to " + host + " failed");
+    return check(connection_.startTls(host, stepEnd(timeouts_.step)),
+                 "The secure connection to " + host + " failed");
   }
 
   void tell(const std::string& text) {
@@ -99,7 +102,9 @@ class Dialogue {
   void fail(std::string text) { problem_ = std::move(text); }
 
  private:
-  Clock::time_point stepEnd(std::chrono::milliseconds step) const { return std::min(Clock::now() + step, end_); }
+  Clock::time_point stepEnd(std::chrono::milliseconds step) const {
+    return std::min(Clock::now() + step, end_);
+  }
 
   bool check(const std::string& problem, const std::string& step) {
     if (problem.empty()) return true;
@@ -145,7 +150,8 @@ bool hello(Dialogue& d, Capabilities& caps) {
 bool logIn(Dialogue& d, const Capabilities& caps, const MailJob& job) {
   if (!d.secure()) d.tell("Logging in without encryption: the server offers no STARTTLS");
   if (caps.authPlain) {
-    const std::string token = base64(std::string(1, '\0') + job.userName + std::string(1, '\0') + job.password);
+    const std::string token =
+        base64(std::string(1, '\0') + job.userName + std::string(1, '\0') + job.password);
     return d.expect("AUTH PLAIN " + token, 235, "the user name and password (AUTH PLAIN)");
   }
   if (caps.authLogin) {
@@ -160,7 +166,8 @@ bool logIn(Dialogue& d, const Capabilities& caps, const MailJob& job) {
 
 std::string deliverMessage(const MailJob& job, const Timeouts& timeouts,
                            const std::function<void(const std::string&)>& status) {
-  if (std::string problem = problemBeforeSending(job.server, job.from, job.recipients, job.subject); !problem.empty())
+  if (std::string problem = problemBeforeSending(job.server, job.from, job.recipients, job.subject);
+      !problem.empty())
     return problem;
   const HostPort server = *splitHostPort(job.server);
   const std::vector<std::string> recipients = splitAddresses(job.recipients);
@@ -179,11 +186,17 @@ std::string deliverMessage(const MailJob& job, const Timeouts& timeouts,
     Reply reply;
     const std::string line = "RCPT TO:<" + envelopeAddress(to) + ">";
     if (!d.command(line, reply)) return d.problem();
-    if (reply.code != 250 && reply.code != 251) return "The server refused the recipient " + to + ": " + reply.text();
+    if (reply.code != 250 && reply.code != 251)
+      return "The server refused the recipient " + to + ": " + reply.text();
   }
   if (!d.expect("DATA", 354)) return d.problem();
-  Message message{job.from, recipients, job.subject, messageDate(localTimeNow()), messageId(uniqueNumber(), job.from),
-                  charsetOfCodePage(GetACP()), job.body};
+  Message message{job.from,
+                  recipients,
+                  job.subject,
+                  messageDate(localTimeNow()),
+                  messageId(uniqueNumber(), job.from),
+                  charsetOfCodePage(GetACP()),
+                  job.body};
   if (!d.send(dataBody(buildMessage(message)), "the message") || !d.expect(".", 250, "the message"))
     return d.problem();
   // The message is delivered: how the server takes QUIT no longer matters.

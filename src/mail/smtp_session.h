@@ -7,7 +7,7 @@
 namespace mail {
 
 struct MailJob {
-  std::string server;      // "host" or "host:port"; port 25 when none is given
+  std::string server;  // "host" or "host:port"; port 25 when none is given
   std::string from;
   std::string subject;
   std::string body;

@@ -243,7 +243,8 @@ std::string headerBreakProblem(std::string_view from, const std::vector<std::str
 std::string problemBeforeSending(std::string_view server, std::string_view from, std::string_view recipients,
                                  std::string_view subject) {
   if (trim(server).empty()) return "No SMTP server is set.";
-  if (!splitHostPort(server)) return "The SMTP server \"" + std::string(trim(server)) + "\" is not a valid host or host:port.";
+  if (!splitHostPort(server))
+    return "The SMTP server \"" + std::string(trim(server)) + "\" is not a valid host or host:port.";
   if (envelopeAddress(from).empty()) return "No sender address is set.";
   const std::vector<std::string> to = splitAddresses(recipients);
   if (to.empty()) return "No recipient address is set.";
@@ -252,13 +253,20 @@ std::string problemBeforeSending(std::string_view server, std::string_view from,
 
 std::string charsetOfCodePage(unsigned codePage) {
   switch (codePage) {
-    case 874: return "windows-874";
-    case 932: return "shift_jis";
-    case 936: return "gb2312";
-    case 949: return "ks_c_5601-1987";
-    case 950: return "big5";
-    case 65001: return "utf-8";
-    default: return codePage >= 1250 && codePage <= 1258 ? "windows-" + std::to_string(codePage) : "windows-1252";
+    case 874:
+      return "windows-874";
+    case 932:
+      return "shift_jis";
+    case 936:
+      return "gb2312";
+    case 949:
+      return "ks_c_5601-1987";
+    case 950:
+      return "big5";
+    case 65001:
+      return "utf-8";
+    default:
+      return codePage >= 1250 && codePage <= 1258 ? "windows-" + std::to_string(codePage) : "windows-1252";
   }
 }
 
@@ -295,8 +303,10 @@ std::string quotedPrintable(std::string_view text) {
       out += "=\r\n";
       lineLength = 0;
     }
-    if (plain) out += static_cast<char>(c);
-    else out += {'=', kHex[c >> 4], kHex[c & 15]};
+    if (plain)
+      out += static_cast<char>(c);
+    else
+      out += {'=', kHex[c >> 4], kHex[c & 15]};
     lineLength += width;
   }
   encodeLastBlank();
@@ -315,9 +325,9 @@ std::string buildMessage(const Message& m) {
     lineLength = (fold ? 1 : lineLength + 2) + address.size();
     to += address;
   }
-  std::string out = "From: " + m.from + "\r\nTo: " + to + "\r\nSubject: " +
-                    (ascii ? m.subject : encodedWords(m.subject, m.charset)) + "\r\nDate: " + m.date +
-                    "\r\nMessage-ID: " + m.messageId +
+  std::string out = "From: " + m.from + "\r\nTo: " + to +
+                    "\r\nSubject: " + (ascii ? m.subject : encodedWords(m.subject, m.charset)) +
+                    "\r\nDate: " + m.date + "\r\nMessage-ID: " + m.messageId +
                     "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=" + m.charset +
                     "\r\nContent-Transfer-Encoding: ";
   // SMTP lines hold 998 bytes at most; a longer one goes with soft breaks.

@@ -4,8 +4,8 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <iterator>
 #include <cstdio>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -161,7 +161,7 @@ class Engine {
   win::unique_change_notification change_;
   std::unique_ptr<MailSender> sender_;
   std::unique_ptr<MailWorker> mail_;
-  std::vector<std::unique_ptr<Item>> items_;  // after wake_: their waits go first
+  std::vector<std::unique_ptr<Item>> items_;   // after wake_: their waits go first
   std::vector<std::unique_ptr<Watch>> ended_;  // waits whose process ended, dropped after act()
   StopActions actions_;
   std::vector<std::string> log_;
@@ -223,7 +223,8 @@ void Engine::readFiles(const Moment& now) {
   const std::string settingsPath = formats::settingsFilePath(options_.folder);
   const auto items = readBytes(itemPath);
   const auto settings = readBytes(settingsPath);
-  const bool whole = (!items || looksWhole(*items, 1)) && (!settings || looksWhole(*settings, formats::kSettingsSlots));
+  const bool whole =
+      (!items || looksWhole(*items, 1)) && (!settings || looksWhole(*settings, formats::kSettingsSlots));
   if (!whole) {
     if (!partialSince_) partialSince_ = now.ms;
     if (now.ms - *partialSince_ < kPartialLimitMs) {
@@ -249,9 +250,9 @@ void Engine::readFiles(const Moment& now) {
   if (!filesRead_ || items != itemBytes_) {
     itemBytes_ = items;
     applyItems(table, now,
-               filesRead_        ? "processes.ob read again"
-               : duty_.held()    ? "engine started"
-                                 : "engine started while another engine has the restart duty");
+               filesRead_     ? "processes.ob read again"
+               : duty_.held() ? "engine started"
+                              : "engine started while another engine has the restart duty");
   }
   filesRead_ = true;
 }
@@ -288,7 +289,8 @@ void Engine::applyItems(const formats::ItemTable& table, const Moment& now, cons
 void Engine::noteWatching(const Moment& now, const char* why) {
   if (!actions_.log) return;
   const std::size_t n = items_.size();
-  std::string line = now.stamp + " - " + why + ": watching " + std::to_string(n) + (n == 1 ? " item" : " items");
+  std::string line =
+      now.stamp + " - " + why + ": watching " + std::to_string(n) + (n == 1 ? " item" : " items");
   if (duty_.held())
     log_.push_back(std::move(line));
   else if (!filesRead_)
@@ -391,7 +393,8 @@ void Engine::act() {
   }
   log_.clear();
 
-  const bool anyStopped = std::any_of(items_.begin(), items_.end(), [](const auto& i) { return i->policy.stopped(); });
+  const bool anyStopped =
+      std::any_of(items_.begin(), items_.end(), [](const auto& i) { return i->policy.stopped(); });
   playSound(options_.playsSound && actions_.playSound && anyStopped ? actions_.soundFile : std::string());
 }
 
@@ -417,7 +420,8 @@ void Engine::playSound(const std::string& file) {
 }
 
 bool Engine::programUnwatched() const {
-  return std::any_of(items_.begin(), items_.end(), [](const auto& i) { return !i->service && i->watches.empty(); });
+  return std::any_of(items_.begin(), items_.end(),
+                     [](const auto& i) { return !i->service && i->watches.empty(); });
 }
 
 bool Engine::hasServices() const {

@@ -10,8 +10,8 @@
 namespace monitor {
 
 struct EngineOptions {
-  std::string folder;        // holds processes.ob, settings.ob and log.text
-  bool playsSound = false;   // the program plays the sound; a service cannot
+  std::string folder;       // holds processes.ob, settings.ob and log.text
+  bool playsSound = false;  // the program plays the sound; a service cannot
 };
 
 // The named lock of the restart duty. Only the engine that holds it restarts,

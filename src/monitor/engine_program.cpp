@@ -6,9 +6,9 @@
 #include <clocale>
 
 #include "monitor/engine.h"
+#include "monitor/engine_signal.h"
 #include "win/files.h"
 #include "win/unique_resource.h"
-#include "monitor/engine_signal.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::setlocale(LC_CTYPE, "");  // names compare as Windows compares them

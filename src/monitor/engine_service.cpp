@@ -10,12 +10,12 @@
 #include <mutex>
 #include <string>
 
-#include "win/error.h"
 #include "base/text.h"
-#include "win/unique_resource.h"
 #include "control/engine_programs.h"
 #include "monitor/engine.h"
+#include "win/error.h"
 #include "win/files.h"
+#include "win/unique_resource.h"
 
 namespace {
 
@@ -92,7 +92,8 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     return;
   }
   self.status.report(SERVICE_START_PENDING);
-  const DWORD result = monitor::runEngine(self.stop.get(), engineOptions(), [&] { self.status.report(SERVICE_RUNNING); });
+  const DWORD result =
+      monitor::runEngine(self.stop.get(), engineOptions(), [&] { self.status.report(SERVICE_RUNNING); });
   self.status.report(SERVICE_STOPPED, result);
 }
 
@@ -124,9 +125,10 @@ int main(int argc, char** argv) {
   if (StartServiceCtrlDispatcherA(table)) return 0;
   const DWORD error = GetLastError();
   if (error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-    std::fputs("BrennixMonitorsrv.exe is the program of the Brennix Monitor service and is started by\n"
-               "the Service Control Manager; \"BrennixMonitorsrv.exe -debug\" runs it in this console.\n",
-               stderr);
+    std::fputs(
+        "BrennixMonitorsrv.exe is the program of the Brennix Monitor service and is started by\n"
+        "the Service Control Manager; \"BrennixMonitorsrv.exe -debug\" runs it in this console.\n",
+        stderr);
   } else {
     std::fprintf(stderr, "BrennixMonitorsrv.exe: %s (error %lu)\n", win::describeError(error).c_str(), error);
   }

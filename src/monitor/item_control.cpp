@@ -6,14 +6,17 @@
 namespace monitor {
 namespace {
 
-std::string failureText(DWORD code) { return win::describeError(code) + " (error " + std::to_string(code) + ")"; }
+std::string failureText(DWORD code) {
+  return win::describeError(code) + " (error " + std::to_string(code) + ")";
+}
 
 }  // namespace
 
 ProgramStart startProgramItem(const std::string& path) {
   std::string commandLine = "\"" + path + "\"";
   const auto slash = path.find_last_of("\\/");
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash == 2 ? 3 : slash);
+  const std::string folder =
+      slash == std::string::npos ? std::string() : path.substr(0, slash == 2 ? 3 : slash);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};

@@ -2,7 +2,8 @@
 
 namespace monitor {
 
-MailWorker::MailWorker(MailSender& sender, HANDLE done) : sender_(sender), done_(done), thread_([this] { work(); }) {}
+MailWorker::MailWorker(MailSender& sender, HANDLE done)
+    : sender_(sender), done_(done), thread_([this] { work(); }) {}
 
 MailWorker::~MailWorker() {
   {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "control/service_tool.h"
 #include "win/error.h"
 #include "win/unique_resource.h"
-#include "control/service_tool.h"
 
 namespace {
 
@@ -18,7 +18,8 @@ constexpr int kFailureExit = 2;
 
 // Prints what failed with the system's description of `error`.
 int fail(const std::string& what, DWORD error) {
-  std::fprintf(stderr, "nssm.exe: %s: %s (error %lu)\n", what.c_str(), win::describeError(error).c_str(), error);
+  std::fprintf(stderr, "nssm.exe: %s: %s (error %lu)\n", what.c_str(), win::describeError(error).c_str(),
+               error);
   return kFailureExit;
 }
 
@@ -29,8 +30,9 @@ int installService(const std::string& name, const std::string& program) {
   if (!manager) return fail("cannot open the Service Control Manager", GetLastError());
   const std::string binaryPath = control::serviceBinaryPath(program);
   win::unique_schandle created(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_QUERY_STATUS,
-                                               SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                               binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+                                              SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
+                                              SERVICE_ERROR_NORMAL, binaryPath.c_str(), nullptr, nullptr,
+                                              nullptr, nullptr, nullptr));
   if (!created) return fail("cannot install the service \"" + name + "\"", GetLastError());
   std::printf("Service \"%s\" installed: %s\n", name.c_str(), binaryPath.c_str());
   return 0;

@@ -44,7 +44,8 @@ std::vector<std::string> splitAddresses(std::string_view text) {
 
 std::string seconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
 
-void note(std::vector<std::string>& log, const StopActions& actions, const Moment& now, const std::string& text) {
+void note(std::vector<std::string>& log, const StopActions& actions, const Moment& now,
+          const std::string& text) {
   if (actions.log) log.push_back(now.stamp + " - " + text);
 }
 
@@ -99,7 +100,8 @@ bool looksWhole(std::string_view bytes, std::size_t fullLines) {
   return lines >= fullLines;
 }
 
-std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure, const Moment& now) {
+std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure,
+                        const Moment& now) {
   std::string to;
   for (const auto& r : mail.recipients) to.append(to.empty() ? "" : "; ").append(r);
   std::string line = now.stamp + " - e-mail about " + mail.item;
@@ -107,7 +109,8 @@ std::string mailLogLine(const MailRequest& mail, const std::optional<std::string
   return line + " to " + to + " failed: " + *failure;
 }
 
-void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions, std::vector<std::string>& log) {
+void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions,
+                         std::vector<std::string>& log) {
   if (running) {
     if (state_ != State::Running) {
       state_ = State::Running;
@@ -122,7 +125,8 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
   const bool firstSight = state_ == State::Unknown;
   if (!firstSight && now.ms - runningSince_ >= kCleanRunMs) pauseMs_ = 0;
   // Quick only when the run that ended began with the engine's restart.
-  const bool quick = !firstSight && restartedAt_ && *restartedAt_ == runningSince_ && now.ms - *restartedAt_ < kQuickStopMs;
+  const bool quick =
+      !firstSight && restartedAt_ && *restartedAt_ == runningSince_ && now.ms - *restartedAt_ < kQuickStopMs;
   state_ = State::Stopped;
   stopStamp_ = now.stamp;
 
@@ -145,8 +149,8 @@ bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const 
   return actions.restart && state_ == State::Stopped && restartAt_ && now >= *restartAt_;
 }
 
-void ItemPolicy::restarted(const std::optional<std::string>& failure, const Moment& now, const StopActions& actions,
-                           std::vector<std::string>& log) {
+void ItemPolicy::restarted(const std::optional<std::string>& failure, const Moment& now,
+                           const StopActions& actions, std::vector<std::string>& log) {
   restartAt_.reset();
   if (!failure) {
     state_ = State::Running;
@@ -207,8 +211,8 @@ void ItemPolicy::scheduleRestart(bool quick, std::int64_t now, const StopActions
 
 std::string ItemPolicy::pauseText(const StopActions& actions) const {
   if (!quickPause_) return seconds(actions.restartDelayMs);
-  return seconds(actions.restartDelayMs + pauseMs_) + " (delay " + seconds(actions.restartDelayMs) + " + pause " +
-         seconds(pauseMs_) + " after quick stops)";
+  return seconds(actions.restartDelayMs + pauseMs_) + " (delay " + seconds(actions.restartDelayMs) +
+         " + pause " + seconds(pauseMs_) + " after quick stops)";
 }
 
 }  // namespace monitor

@@ -72,7 +72,8 @@ std::string fillBody(std::string_view stored, std::string_view item, std::string
 bool looksWhole(std::string_view bytes, std::size_t fullLines);
 
 // The log line of a sent or failed e-mail.
-std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure, const Moment& now);
+std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure,
+                        const Moment& now);
 
 class ItemPolicy {
  public:

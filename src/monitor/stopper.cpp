@@ -4,11 +4,11 @@
 
 #include <string_view>
 
-#include "win/process_list.h"
 #include "base/text.h"
-#include "win/unique_resource.h"
 #include "control/engine_programs.h"
 #include "monitor/engine_signal.h"
+#include "win/process_list.h"
+#include "win/unique_resource.h"
 
 namespace {
 

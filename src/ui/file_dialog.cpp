@@ -21,8 +21,10 @@ const CommonDialogs& commonDialogs() {
   static const CommonDialogs functions = [] {
     CommonDialogs f;
     if (HMODULE library = LoadLibraryA("comdlg32.dll")) {
-      f.getOpenFileName = reinterpret_cast<decltype(&GetOpenFileNameA)>(GetProcAddress(library, "GetOpenFileNameA"));
-      f.extendedError = reinterpret_cast<decltype(&CommDlgExtendedError)>(GetProcAddress(library, "CommDlgExtendedError"));
+      f.getOpenFileName =
+          reinterpret_cast<decltype(&GetOpenFileNameA)>(GetProcAddress(library, "GetOpenFileNameA"));
+      f.extendedError =
+          reinterpret_cast<decltype(&CommDlgExtendedError)>(GetProcAddress(library, "CommDlgExtendedError"));
     }
     return f;
   }();

@@ -82,7 +82,8 @@ std::optional<LRESULT> Grid::answer(NMHDR& header) const {
   if (header.code != LVN_GETDISPINFOA) return std::nullopt;
   LVITEMA& item = reinterpret_cast<NMLVDISPINFOA&>(header).item;
   if (!(item.mask & LVIF_TEXT) || !item.pszText || item.cchTextMax <= 0) return 0;
-  const std::size_t row = static_cast<std::size_t>(item.iItem), column = static_cast<std::size_t>(item.iSubItem);
+  const std::size_t row = static_cast<std::size_t>(item.iItem),
+                    column = static_cast<std::size_t>(item.iSubItem);
   const bool known = row < rows_.size() && column < rows_[row].cells.size();
   lstrcpynA(item.pszText, known ? rows_[row].cells[column].c_str() : "", item.cchTextMax);
   return 0;
@@ -94,7 +95,8 @@ std::optional<LRESULT> Grid::answer(NMHDR& header) const {
 LRESULT Grid::findRow(UINT flags, const std::string& text, int start) const {
   if (!(flags & (LVFI_STRING | LVFI_PARTIAL))) return -1;
   const std::size_t count = rows_.size();
-  const std::size_t first = start >= 0 && static_cast<std::size_t>(start) < count ? static_cast<std::size_t>(start) : 0;
+  const std::size_t first =
+      start >= 0 && static_cast<std::size_t>(start) < count ? static_cast<std::size_t>(start) : 0;
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t row = (first + i) % count;
     if (row < first && !(flags & LVFI_WRAP)) break;

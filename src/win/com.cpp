@@ -11,7 +11,8 @@ void check(HRESULT hr, const char* what) {
   if (SUCCEEDED(hr)) return;
   char code[16];
   std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-  throw base::Error(std::string(what) + " failed (" + code + "): " + describeError(static_cast<DWORD>(hr)), hr);
+  throw base::Error(std::string(what) + " failed (" + code + "): " + describeError(static_cast<DWORD>(hr)),
+                    hr);
 }
 
 std::string narrow(const wchar_t* text, int length) {

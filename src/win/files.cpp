@@ -11,8 +11,7 @@ bool fileExists(const std::string& path) {
   WIN32_FIND_DATAA data{};
   unique_find search(FindFirstFileA(path.c_str(), &data));
   if (!search) return false;
-  constexpr DWORD excluded =
-      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  constexpr DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   return (data.dwFileAttributes & excluded) == 0;
 }
 

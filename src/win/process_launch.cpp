@@ -21,8 +21,8 @@ DWORD startProgram(const ProgramLaunch& launch) {
   }
   PROCESS_INFORMATION info{};
   std::string line = launch.commandLine;
-  if (!CreateProcessA(launch.program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
+  if (!CreateProcessA(launch.program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
     return GetLastError();
   win::unique_handle process(info.hProcess), thread(info.hThread);
   return 0;

@@ -9,7 +9,7 @@ namespace win {
 enum class WindowMode {
   MinimisedNoFocus,  // minimised, without taking the focus
   Hidden,
-  Normal,            // normal, with the focus
+  Normal,  // normal, with the focus
 };
 
 // One start of a program: the full path to start (so that a folder with

@@ -16,8 +16,8 @@ template <class Visit>
 bool walkProcessNames(ISWbemServices* services, Visit visit) {
   ComPtr<ISWbemObjectSet> processes;
   win::check(services->InstancesOf(win::Bstr(L"win32_process").get(), wbemFlagReturnImmediately, nullptr,
-                                    processes.GetAddressOf()),
-              "InstancesOf win32_process");
+                                   processes.GetAddressOf()),
+             "InstancesOf win32_process");
   ComPtr<IUnknown> enumerator;
   win::check(processes->get__NewEnum(enumerator.GetAddressOf()), "process enumeration");
   ComPtr<IEnumVARIANT> walk;
@@ -34,8 +34,8 @@ bool walkProcessNames(ISWbemServices* services, Visit visit) {
 
     ComPtr<ISWbemObject> process;
     win::check(item.get().pdispVal->QueryInterface(IID_ISWbemObject,
-                                                    reinterpret_cast<void**>(process.GetAddressOf())),
-                "process object");
+                                                   reinterpret_cast<void**>(process.GetAddressOf())),
+               "process object");
     ComPtr<ISWbemPropertySet> properties;
     win::check(process->get_Properties_(properties.GetAddressOf()), "process properties");
     ComPtr<ISWbemProperty> name;
@@ -66,8 +66,8 @@ RunningNames allNames(ISWbemServices* services) {
 ComPtr<ISWbemServices> ProcessFinder::connect() {
   ComPtr<ISWbemServices> services;
   win::check(CoGetObject(L"winmgmts://", nullptr, IID_ISWbemServices,
-                          reinterpret_cast<void**>(services.GetAddressOf())),
-              "winmgmts://");
+                         reinterpret_cast<void**>(services.GetAddressOf())),
+             "winmgmts://");
   return services;
 }
 

@@ -2,10 +2,10 @@
 // The process test by executable name, through WMI.
 #include <windows.h>
 #include <wbemdisp.h>
-#include <wrl/client.h>
 
 #include <set>
 #include <string>
+#include <wrl/client.h>
 
 #include "base/error.h"
 

@@ -1,4 +1,5 @@
-// The action panel and the e-mail dialog, worked as a user works them, with settings.ob checked byte for byte.
+// The action panel and the e-mail dialog, worked as a user works them, with settings.ob checked byte for
+// byte.
 #include <gtest/gtest.h>
 
 #include "e2e/utility.h"
@@ -8,7 +9,9 @@ namespace {
 using namespace e2e;
 
 LRESULT checkState(HWND box) { return SendMessageA(box, BM_GETCHECK, 0, 0); }
-void setText(HWND field, const char* text) { SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+void setText(HWND field, const char* text) {
+  SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
 
 std::string lines(std::initializer_list<const char*> first, int total = 19) {
   std::string out;
@@ -40,16 +43,19 @@ TEST(ActionPanel, LoadsEachControlByItselfAndSavesNineteenLines) {
     EXPECT_EQ(app.read("settings.ob"), lines({" 1 ", "100", " 0 ", " 1 ", "", " 0 ", "", " 0 ", ""}));
   }
   AppFolder app;
-  app.write("settings.ob", lines({"1", "5", "x", " 1 ", "a@b.c;d@e.f", " 2 ", "7", " 0 ", "C:\\ding.wav", "", "", "",
-                                  "", "", "", "", "", "line 18", "line 19"}) + "line 20\r\n");
+  app.write("settings.ob", lines({"1", "5", "x", " 1 ", "a@b.c;d@e.f", " 2 ", "7", " 0 ", "C:\\ding.wav", "",
+                                  "", "", "", "", "", "", "", "line 18", "line 19"}) +
+                               "line 20\r\n");
   Utility utility(app);
   EXPECT_EQ(checkState(utility.control(IDC_RESTART)), BST_CHECKED);
-  EXPECT_EQ(checkState(utility.control(IDC_LOG)), BST_UNCHECKED) << "\"x\" is refused: the box stays as designed";
+  EXPECT_EQ(checkState(utility.control(IDC_LOG)), BST_UNCHECKED)
+      << "\"x\" is refused: the box stays as designed";
   EXPECT_EQ(checkState(utility.control(IDC_REPEAT_EMAIL)), BST_INDETERMINATE);
   EXPECT_EQ(windowText(utility.control(IDC_EMAIL_ADDRESSES)), "a@b.c;d@e.f");
   saveAndClose(utility);
-  EXPECT_EQ(app.read("settings.ob"), lines({" 1 ", "5", " 0 ", " 1 ", "a@b.c;d@e.f", " 0 ", "7", " 0 ", "C:\\ding.wav",
-                                            "", "", "", "", "", "", "", "", "line 18", "line 19"}))
+  EXPECT_EQ(app.read("settings.ob"),
+            lines({" 1 ", "5", " 0 ", " 1 ", "a@b.c;d@e.f", " 0 ", "7", " 0 ", "C:\\ding.wav", "", "", "", "",
+                   "", "", "", "", "line 18", "line 19"}))
       << "a greyed box saves as 0; line 20 is gone; 18 and 19 stay";
 }
 
@@ -59,7 +65,9 @@ TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
   for (int id : {IDC_RESTART_SECONDS, IDC_REPEAT_MINUTES}) {
     HWND field = utility.control(id);
     setText(field, "");
-    typeChars(field, "1a 2.\x16" "3x\b");  // Ctrl+V typed is a character like any other
+    typeChars(field,
+              "1a 2.\x16"
+              "3x\b");  // Ctrl+V typed is a character like any other
     pumpFor(300ms);
     EXPECT_EQ(windowText(field), "12.") << id;
   }
@@ -71,7 +79,8 @@ TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
   HWND sound = utility.control(IDC_PLAY_SOUND);
   for (UINT press : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
     const bool twice = press == WM_LBUTTONDBLCLK;
-    for (UINT message : {twice ? UINT{WM_LBUTTONDOWN} : 0u, twice ? UINT{WM_LBUTTONUP} : 0u, press, UINT{WM_LBUTTONUP}})
+    for (UINT message :
+         {twice ? UINT{WM_LBUTTONDOWN} : 0u, twice ? UINT{WM_LBUTTONUP} : 0u, press, UINT{WM_LBUTTONUP}})
       if (message) PostMessageA(sound, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5));
     answerBox(utility.id(), "Note: Sound will not play when monitoring services. ", BoxIcon::Information);
     pumpFor(300ms);
@@ -89,7 +98,8 @@ TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
   ASSERT_TRUE(waitUntil([&] { return !(started = processIdsNamed("notepad.exe")).empty(); }));
   // Notepad asks about the missing file by the full path it was given.
   auto box = waitForMessageBox(started[0]);
-  EXPECT_TRUE(box && box->text.find(app.file("log.text")) != std::string::npos) << (box ? box->text : "no box");
+  EXPECT_TRUE(box && box->text.find(app.file("log.text")) != std::string::npos)
+      << (box ? box->text : "no box");
   pumpFor(1s);
   EXPECT_EQ(endProcessesNamed("notepad.exe"), 1);
 }
@@ -118,8 +128,8 @@ HWND openEmailSettings(const Utility& utility) {
 
 TEST(EmailSettings, ShowsTheStoredValuesCancelsAndSavesWithThePanelsLastSavedValues) {
   AppFolder app;
-  const std::string stored = lines({" 0 ", "100", "", "", "", "", "", "", "", "me@here", "smtp.here", "25", " 2 ",
-                                    "user", "secret", "Stopped: %process%", "a%20b"});
+  const std::string stored = lines({" 0 ", "100", "", "", "", "", "", "", "", "me@here", "smtp.here", "25",
+                                    " 2 ", "user", "secret", "Stopped: %process%", "a%20b"});
   app.write("settings.ob", stored);
   Utility utility(app);
   // Edited on the panel, not saved.
@@ -135,7 +145,8 @@ TEST(EmailSettings, ShowsTheStoredValuesCancelsAndSavesWithThePanelsLastSavedVal
     EXPECT_FALSE(IsWindowEnabled(item(IDC_PASSWORD)));
     if (!save) {
       EXPECT_GT(SendMessageA(item(IDC_MESSAGE), EM_GETLIMITTEXT, 0, 0), 1000000);
-      for (int id : {IDC_FROM_ADDRESS, IDC_SMTP_SERVER, IDC_USER_NAME, IDC_SUBJECT, IDC_MESSAGE}) setText(item(id), "9");
+      for (int id : {IDC_FROM_ADDRESS, IDC_SMTP_SERVER, IDC_USER_NAME, IDC_SUBJECT, IDC_MESSAGE})
+        setText(item(id), "9");
       // Enter and Esc in a field press nothing.
       for (WPARAM key : {VK_RETURN, VK_ESCAPE}) PostMessageA(item(IDC_SUBJECT), WM_KEYDOWN, key, 0);
       toggle(item(IDC_USE_AUTHENTICATION));
@@ -162,8 +173,9 @@ TEST(EmailSettings, ShowsTheStoredValuesCancelsAndSavesWithThePanelsLastSavedVal
     click(item(IDC_EMAIL_SAVE));
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
   }
-  EXPECT_EQ(app.read("settings.ob"), lines({" 0 ", "100", "", "", "", "", "", "", "", "me@here", "mail.example", "25",
-                                            " 0 ", "user", "secret", "Stopped: %process%", "line 1%20line 2"}))
+  EXPECT_EQ(app.read("settings.ob"),
+            lines({" 0 ", "100", "", "", "", "", "", "", "", "me@here", "mail.example", "25", " 0 ", "user",
+                   "secret", "Stopped: %process%", "line 1%20line 2"}))
       << "the disabled fields are saved as they stand";
 }
 

@@ -8,7 +8,9 @@ namespace {
 
 using namespace e2e;
 
-struct Row { int green, red, start, stop; };
+struct Row {
+  int green, red, start, stop;
+};
 constexpr Row kProgramRow{IDC_PROGRAM_GREEN_DOT, IDC_PROGRAM_RED_DOT, IDC_START_PROGRAM, IDC_STOP_PROGRAM};
 constexpr Row kServiceRow{IDC_SERVICE_GREEN_DOT, IDC_SERVICE_RED_DOT, IDC_START_SERVICE, IDC_STOP_SERVICE};
 

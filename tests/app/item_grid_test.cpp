@@ -11,19 +11,23 @@ using namespace e2e;
 const char kOpenTitle[] = "Choose .exe file you would like to monitor";
 
 HWND openAddDialog(const Utility& utility) {
-  return click(utility.control(IDC_ADD_PROGRAM)) ? waitForTopWindow(utility.id(), "#32770", kOpenTitle) : nullptr;
+  return click(utility.control(IDC_ADD_PROGRAM)) ? waitForTopWindow(utility.id(), "#32770", kOpenTitle)
+                                                 : nullptr;
 }
 
 TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
   AppFolder app;
-  app.write("processes.ob", std::string(kExampleItems) + "x\r\nbRENNIXcONFIG.EXE|C:\\somewhere\\BrennixConfig.exe\r\n");
+  app.write("processes.ob",
+            std::string(kExampleItems) + "x\r\nbRENNIXcONFIG.EXE|C:\\somewhere\\BrennixConfig.exe\r\n");
   Utility utility(app);
   const win::ServiceListing listing = win::listServices();
-  Rows expected = {kEmptyRow, kEmptyRow,
-                   {"1", "example.exe", "C:\\Tools\\example.exe", "Not Running"},
-                   {"2", "Print Spooler", "[Windows Service]", win::serviceStateText(listing, "Print Spooler")},
-                   {"4", "bRENNIXcONFIG.EXE", "C:\\somewhere\\BrennixConfig.exe", "Running"},
-                   kEmptyRow};
+  Rows expected = {
+      kEmptyRow,
+      kEmptyRow,
+      {"1", "example.exe", "C:\\Tools\\example.exe", "Not Running"},
+      {"2", "Print Spooler", "[Windows Service]", win::serviceStateText(listing, "Print Spooler")},
+      {"4", "bRENNIXcONFIG.EXE", "C:\\somewhere\\BrennixConfig.exe", "Running"},
+      kEmptyRow};
   ASSERT_EQ(utility.waitForRows(expected), expected);
 
   // Changed behind its back, the grid stays as it was ...
@@ -40,7 +44,8 @@ TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("new.exe") >= 0; }));
 
   // A file that cannot be read: the message, and the empty rows.
-  win::unique_file_handle held(CreateFileA(app.file("processes.ob").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  win::unique_file_handle held(
+      CreateFileA(app.file("processes.ob").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   PostMessageA(utility.main, WM_COMMAND, IDM_REFRESH_LIST, 0);
   answerBox(utility.id(), "Error: *", BoxIcon::None);
   EXPECT_EQ(utility.gridRows(), (Rows{kEmptyRow, kEmptyRow, kEmptyRow}));
@@ -103,15 +108,19 @@ TEST(ItemGrid, DeletesOnlyAfterConfirmationAndSaysWhenItCannot) {
   selectListRow(utility.grid(), utility.rowNamed("a.exe"));
   for (const char* answer : {"&No", "&Yes"}) {
     ASSERT_TRUE(waitUntil([&] { return click(del); }));
-    answerBox(utility.id(), "Are you sure you would like to delete this item? You cannot undo this operation!",
+    answerBox(utility.id(),
+              "Are you sure you would like to delete this item? You cannot undo this operation!",
               BoxIcon::Question, answer);
     pumpFor(300ms);
     if (answer[1] == 'N') {
       EXPECT_EQ(app.read("processes.ob"), three);
     }
   }
-  Rows expected = {kEmptyRow, kEmptyRow, {"1", "b.exe", "C:\\b.exe", "Not Running"},
-                   {"2", "c.exe", "C:\\c.exe", "Not Running"}, kEmptyRow};
+  Rows expected = {kEmptyRow,
+                   kEmptyRow,
+                   {"1", "b.exe", "C:\\b.exe", "Not Running"},
+                   {"2", "c.exe", "C:\\c.exe", "Not Running"},
+                   kEmptyRow};
   EXPECT_EQ(utility.waitForRows(expected), expected);
   EXPECT_EQ(app.read("processes.ob"), " \r\nb.exe|C:\\b.exe\r\nc.exe|C:\\c.exe\r\n");
 

@@ -51,7 +51,8 @@ TEST(ServicePicker, ListsTheServicesSortedAndAddsTheChosenOne) {
   // The empty row first, then every service: a blank and its name, a blank and its state.
   ASSERT_EQ(picker.rows.size(), win::listServices().services.size() + 1);
   EXPECT_EQ(picker.rows[0], (std::vector<std::string>{"", "", ""}));
-  EXPECT_EQ(picker.rows[picker.rowOf("Print Spooler")][2], " " + win::serviceStateText(win::listServices(), "Print Spooler"));
+  EXPECT_EQ(picker.rows[picker.rowOf("Print Spooler")][2],
+            " " + win::serviceStateText(win::listServices(), "Print Spooler"));
   EXPECT_EQ(selectedListRow(picker.grid), -1) << "no service is chosen after the list has loaded";
   EXPECT_EQ(focusOf(picker.window), picker.grid) << "the arrow keys work in the list";
 
@@ -73,7 +74,8 @@ TEST(ServicePicker, ListsTheServicesSortedAndAddsTheChosenOne) {
   ASSERT_GE(picker.rowOf("Event Log"), 0);
   doubleClickListRow(picker.grid, picker.rowOf("Event Log"));
   ASSERT_TRUE(waitUntil([&] { return !IsWindow(picker.window); }));
-  EXPECT_EQ(app.read("processes.ob"), " \r\nPRINT SPOOLER|[windows service]\r\nEvent Log|[Windows Service]\r\n");
+  EXPECT_EQ(app.read("processes.ob"),
+            " \r\nPRINT SPOOLER|[windows service]\r\nEvent Log|[Windows Service]\r\n");
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("Event Log") >= 0; }, 3s));
 }
 
@@ -85,8 +87,10 @@ TEST(ServicePicker, CancelAndTheCloseButtonWriteNothingAndOkCreatesAMissingFile)
     Picker picker = openPicker(utility);
     ASSERT_NE(picker.window, nullptr);
     picker.choose("Print Spooler");
-    if (way) click(GetDlgItem(picker.window, way));
-    else PostMessageA(picker.window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    if (way)
+      click(GetDlgItem(picker.window, way));
+    else
+      PostMessageA(picker.window, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(waitUntil([&] { return !IsWindow(picker.window); }));
     EXPECT_EQ(app.exists("processes.ob"), way == IDC_PICKER_OK);
   }

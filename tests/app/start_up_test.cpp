@@ -1,8 +1,7 @@
 // Start-up: one running copy (a second start tells the user, then restores every window whose
 // title contains the main title), the files a first start makes, a folder that cannot be written.
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 #include "e2e/utility.h"
 
@@ -10,11 +9,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-
 // A minimised top-level window of the test's own with this title.
 win::unique_hwnd minimisedWindow(const std::string& title) {
-  win::unique_hwnd w(CreateWindowA("STATIC", title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                                   nullptr, nullptr));
+  win::unique_hwnd w(CreateWindowA("STATIC", title.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                   nullptr, nullptr, nullptr));
   ShowWindow(w.get(), SW_MINIMIZE);
   return w;
 }
@@ -34,7 +32,8 @@ TEST(SingleInstance, SecondCopyTellsTheUserThenRestoresEveryWindowWithTheTitle) 
   auto second = e2e::Process::start(other.utility());
   auto box = e2e::waitForMessageBox(second.id());
   ASSERT_TRUE(box);
-  EXPECT_EQ(box->text, "Another copy of the configuration utility is already running. Check system tray for icon");
+  EXPECT_EQ(box->text,
+            "Another copy of the configuration utility is already running. Check system tray for icon");
   EXPECT_EQ(box->caption, "Brennix Monitor");
   EXPECT_EQ(box->icon, e2e::BoxIcon::Information);
   EXPECT_EQ(box->buttons, std::vector<std::string>{"OK"});
@@ -90,7 +89,8 @@ TEST(StartUp, AFolderThatCannotBeWrittenGivesOneMessageEachAndNoPileOfThem) {
   auto texts = answerAll();
   ASSERT_EQ(texts.size(), 3u);
   const std::string startUpItem = "Unable to create start up item. Maybe we don't have admin permissions? ";
-  for (const auto& text : texts) EXPECT_TRUE(text.rfind("Error: ", 0) == 0 || text.rfind(startUpItem, 0) == 0) << text;
+  for (const auto& text : texts)
+    EXPECT_TRUE(text.rfind("Error: ", 0) == 0 || text.rfind(startUpItem, 0) == 0) << text;
   EXPECT_TRUE(IsWindowVisible(utility.main));
   EXPECT_FALSE(app.exists("processes.ob"));
   EXPECT_EQ(SendMessageA(utility.control(IDC_RESTART), BM_GETCHECK, 0, 0), BST_CHECKED) << "as designed";
@@ -100,7 +100,8 @@ TEST(StartUp, AFolderThatCannotBeWrittenGivesOneMessageEachAndNoPileOfThem) {
   e2e::postTrayNotification(utility.main, WM_LBUTTONDBLCLK);
   texts = answerAll();
   ASSERT_EQ(texts.size(), 2u);
-  EXPECT_EQ(std::count_if(texts.begin(), texts.end(), [&](auto& t) { return t.rfind(startUpItem, 0) == 0; }), 1);
+  EXPECT_EQ(std::count_if(texts.begin(), texts.end(), [&](auto& t) { return t.rfind(startUpItem, 0) == 0; }),
+            1);
 }
 
 }  // namespace

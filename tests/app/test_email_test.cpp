@@ -12,8 +12,22 @@ using support::mailServer;
 
 std::string settingsWith(const std::string& server, const std::string& subject, const std::string& auth) {
   // Lines 5 and 10 to 17; the port of line 12 plays no part in the test.
-  const std::string lines[19] = {"", "", "", "", "saved@x.test", "", "", "", "", "monitor@brennix.test", server,
-                                 "not a port", auth, support::kMailUser, "wrong", subject,
+  const std::string lines[19] = {"",
+                                 "",
+                                 "",
+                                 "",
+                                 "saved@x.test",
+                                 "",
+                                 "",
+                                 "",
+                                 "",
+                                 "monitor@brennix.test",
+                                 server,
+                                 "not a port",
+                                 auth,
+                                 support::kMailUser,
+                                 "wrong",
+                                 subject,
                                  "%process% at %time%%20%PROCESS% stays"};
   std::string out;
   for (const auto& line : lines) out += line + "\r\n";
@@ -59,7 +73,8 @@ TEST(TestEmail, SendsTheStoredSettingsToTheFieldsRecipientsWithSampleValues) {
   EXPECT_NE(mail.find("Subject: " + subject), std::string::npos) << "the subject keeps its placeholder";
   EXPECT_NE(mail.find("example.exe at "), std::string::npos) << mail;
   EXPECT_EQ(mail.find("%time%"), std::string::npos);
-  EXPECT_NE(mail.find("\r\n%PROCESS% stays"), std::string::npos) << "placeholders are matched with their case";
+  EXPECT_NE(mail.find("\r\n%PROCESS% stays"), std::string::npos)
+      << "placeholders are matched with their case";
 }
 
 TEST(TestEmail, LogsInOnlyWhenAskedAndReportsWhatFailed) {

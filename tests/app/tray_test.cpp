@@ -21,7 +21,8 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
   Utility utility(app, "MiNiMiZe");  // starts hidden in the tray
   ASSERT_TRUE(waitUntil([&] { return hidden(utility.main) && trayHasIcon(utility.main); }, 3s));
   // Single clicks, a right press without release and plain moves do nothing.
-  for (UINT code : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN}) postTrayNotification(utility.main, code);
+  for (UINT code : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN})
+    postTrayNotification(utility.main, code);
   pumpFor(500ms);
   EXPECT_TRUE(hidden(utility.main));
   EXPECT_TRUE(utility.process.running());

@@ -31,7 +31,9 @@ TEST(TrayTip, IsCutTo63CharactersThenANulThenBlanks) {
   struct {
     std::string text, shown;
   } cases[] = {{app::kTrayTip, "Monitor System Processes and Restart if Necessary - Right click"},
-               {"short", "short"}, {std::string(63, 'x'), std::string(63, 'x')}, {std::string(64, 'y'), std::string(63, 'y')}};
+               {"short", "short"},
+               {std::string(63, 'x'), std::string(63, 'x')},
+               {std::string(64, 'y'), std::string(63, 'y')}};
   for (const auto& c : cases) {
     const auto field = app::fitTrayTip(c.text);
     EXPECT_EQ(std::string(field.data()), c.shown);
@@ -45,7 +47,8 @@ TEST(ServicePickerOrder, EmptyFirstThenNumbersByValueThenTextIgnoringCase) {
   std::vector<win::ServiceEntry> services = {
       {"", "abc", 1}, {"", "10", 1}, {"", "Abd", 1}, {"", "2", 1}, {"", "ABC", 4}};
   std::vector<std::string> order;
-  for (const auto& s : app::pickerOrder(services)) order.push_back(s.displayName + "/" + std::to_string(s.currentState));
+  for (const auto& s : app::pickerOrder(services))
+    order.push_back(s.displayName + "/" + std::to_string(s.currentState));
   EXPECT_EQ(order, (std::vector<std::string>{"2/1", "10/1", "abc/1", "ABC/4", "Abd/1"}))
       << "equal names keep the system's order";
 }
@@ -55,17 +58,22 @@ TEST(CheckBoxes, TakeTheirStateFromTheLineAndSaveOnlyCheckedAsOne) {
   struct {
     Slot line;
     std::optional<UINT> state;
-  } cases[] = {{Slot::text(" 1 "), BST_CHECKED}, {Slot::text("1"), BST_CHECKED}, {Slot::text("0"), BST_UNCHECKED},
-               {Slot(), BST_UNCHECKED}, {Slot::text(" 2 "), BST_INDETERMINATE}, {Slot::text(" "), std::nullopt},
-               {Slot::text("3"), std::nullopt}, {Slot::text("-1"), std::nullopt}, {Slot::text("yes"), std::nullopt}};
+  } cases[] = {{Slot::text(" 1 "), BST_CHECKED},       {Slot::text("1"), BST_CHECKED},
+               {Slot::text("0"), BST_UNCHECKED},       {Slot(), BST_UNCHECKED},
+               {Slot::text(" 2 "), BST_INDETERMINATE}, {Slot::text(" "), std::nullopt},
+               {Slot::text("3"), std::nullopt},        {Slot::text("-1"), std::nullopt},
+               {Slot::text("yes"), std::nullopt}};
   for (const auto& c : cases) EXPECT_EQ(app::checkStateOf(c.line), c.state) << c.line.asText();
   EXPECT_EQ(app::slotOfCheckState(BST_CHECKED).fileLine() + app::slotOfCheckState(BST_UNCHECKED).fileLine() +
-                app::slotOfCheckState(BST_INDETERMINATE).fileLine(), " 1  0  0 ") << "a greyed box is saved as 0";
+                app::slotOfCheckState(BST_INDETERMINATE).fileLine(),
+            " 1  0  0 ")
+      << "a greyed box is saved as 0";
 }
 
 TEST(StartUp, OnlyMinimizeAsTheWholeArgumentInAnyCaseStartsHidden) {
   for (const char* hidden : {"minimize", "MiNiMiZe"}) EXPECT_TRUE(app::startsMinimized(hidden)) << hidden;
-  for (const char* shown : {"", "minimize now", " minimize", "minimise"}) EXPECT_FALSE(app::startsMinimized(shown)) << shown;
+  for (const char* shown : {"", "minimize now", " minimize", "minimise"})
+    EXPECT_FALSE(app::startsMinimized(shown)) << shown;
 }
 
 TEST(SingleInstance, AMarkThatExistsOrMayNotBeOpenedMeansACopyRuns) {

@@ -20,12 +20,13 @@ TEST(ServiceBatchFiles, AreTheFiveLinesWithEveryPercentOfTheFolderDoubled) {
   struct Case {
     std::string folder, quoted;  // the folder, and as its batch lines show it
   } cases[] = {{"C:\\Brennix", "C:\\Brennix"},
-               {"D:\\Program Files\\A & B <x>|y\\100%Tools%x\\%%", "D:\\Program Files\\A & B <x>|y\\100%%Tools%%x\\%%%%"}};
+               {"D:\\Program Files\\A & B <x>|y\\100%Tools%x\\%%",
+                "D:\\Program Files\\A & B <x>|y\\100%%Tools%%x\\%%%%"}};
   for (const auto& c : cases) {
     const std::string cd = "cls\r\ncd\\\r\ncd \"" + c.quoted + "\"\r\n";
-    EXPECT_EQ(control::installServiceBatch(c.folder),
-              cd + "nssm.exe install BrennixMonitor \"" + c.quoted + "\\BrennixMonitorsrv.exe\"\r\n"
-                   "net start BrennixMonitor\r\n");
+    EXPECT_EQ(control::installServiceBatch(c.folder), cd + "nssm.exe install BrennixMonitor \"" + c.quoted +
+                                                          "\\BrennixMonitorsrv.exe\"\r\n"
+                                                          "net start BrennixMonitor\r\n");
     EXPECT_EQ(control::uninstallServiceBatch(c.folder),
               cd + "net stop BrennixMonitor\r\nnssm.exe remove BrennixMonitor confirm\r\n");
   }

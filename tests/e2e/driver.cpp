@@ -13,7 +13,9 @@
 namespace e2e {
 namespace {
 
-bool is(HWND window, const char* windowClass) { return _stricmp(className(window).c_str(), windowClass) == 0; }
+bool is(HWND window, const char* windowClass) {
+  return _stricmp(className(window).c_str(), windowClass) == 0;
+}
 
 std::vector<HWND> children(HWND parent) {
   std::vector<HWND> out;
@@ -75,7 +77,8 @@ BoxIcon identifyIcon(HWND iconControl) {
   BoxIcon best = BoxIcon::Unknown;
   std::size_t fewest = shown.data.size() / 20 + 1;  // at most 5 % of the pixels may differ
   for (const auto& [kind, id] : candidates) {
-    const Pixels drawn = grab(screen, 0, 0, shown.width, shown.height, LoadIconA(nullptr, id), shown.at(0, 0));
+    const Pixels drawn =
+        grab(screen, 0, 0, shown.width, shown.height, LoadIconA(nullptr, id), shown.at(0, 0));
     std::size_t differ = 0;
     for (std::size_t i = 0; i < drawn.data.size(); ++i) differ += drawn.data[i] != shown.data[i];
     if (differ < fewest) fewest = differ, best = kind;
@@ -106,8 +109,10 @@ bool isMessageBox(HWND window) {
   if (className(window) != "#32770" || !IsWindowVisible(window)) return false;
   bool hasButton = false;
   for (HWND child : children(window)) {
-    if (is(child, "Button")) hasButton = true;
-    else if (!is(child, "Static")) return false;
+    if (is(child, "Button"))
+      hasButton = true;
+    else if (!is(child, "Static"))
+      return false;
   }
   return hasButton;
 }
@@ -116,8 +121,10 @@ bool isMessageBox(HWND window) {
 class RemoteBuffer {
  public:
   RemoteBuffer(HWND window, std::size_t size)
-      : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processOf(window))) {
-    if (process_) base_ = static_cast<char*>(VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE));
+      : process_(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
+                             processOf(window))) {
+    if (process_)
+      base_ = static_cast<char*>(VirtualAllocEx(process_.get(), nullptr, size, MEM_COMMIT, PAGE_READWRITE));
     if (!base_) throw std::runtime_error("cannot reach the window's process");
   }
   ~RemoteBuffer() { VirtualFreeEx(process_.get(), base_, 0, MEM_RELEASE); }
@@ -215,7 +222,9 @@ bool waitUntil(const std::function<bool()>& done, Duration timeout) {
   }
 }
 
-void pumpFor(Duration time) { waitUntil([] { return false; }, time); }
+void pumpFor(Duration time) {
+  waitUntil([] { return false; }, time);
+}
 
 AppFolder::AppFolder(bool withServiceInstaller) : TempFolder("Brennix App") {
   copyFolder(builtAppFolder(), path(), withServiceInstaller ? "" : "nssm.exe");
@@ -231,14 +240,20 @@ std::string imageOf(DWORD processId) {
 }
 
 void endProcessesFrom(const std::string& folder) {
-  forProcesses([&](const PROCESSENTRY32& p) {
-    return _strnicmp(imageOf(p.th32ProcessID).c_str(), (folder + "\\").c_str(), folder.size() + 1) == 0;
-  }, true);
+  forProcesses(
+      [&](const PROCESSENTRY32& p) {
+        return _strnicmp(imageOf(p.th32ProcessID).c_str(), (folder + "\\").c_str(), folder.size() + 1) == 0;
+      },
+      true);
 }
 
 std::vector<DWORD> processIdsNamed(const std::string& name) { return forProcessesNamed(name, false); }
-int processesNamed(const std::string& name) { return static_cast<int>(forProcessesNamed(name, false).size()); }
-int endProcessesNamed(const std::string& name) { return static_cast<int>(forProcessesNamed(name, true).size()); }
+int processesNamed(const std::string& name) {
+  return static_cast<int>(forProcessesNamed(name, false).size());
+}
+int endProcessesNamed(const std::string& name) {
+  return static_cast<int>(forProcessesNamed(name, true).size());
+}
 
 SERVICE_STATUS_PROCESS engineServiceStatus() {
   SERVICE_STATUS_PROCESS s{};
@@ -264,7 +279,8 @@ Process Process::start(const std::string& program, const std::string& arguments)
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                      &pi))
     throw std::runtime_error("cannot start " + program + ": error " + std::to_string(GetLastError()));
   win::unique_handle thread(pi.hThread);
   Process p;
@@ -297,8 +313,8 @@ std::string windowText(HWND window) {
   DWORD_PTR length = 0, copied = 0;
   if (!SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) return {};
   std::string text(length + 1, '\0');
-  SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 2000,
-                      &copied);
+  SendMessageTimeoutA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                      SMTO_ABORTIFHUNG, 2000, &copied);
   text.resize(std::min<std::size_t>(copied, length));
   return text;
 }
@@ -311,9 +327,11 @@ bool drawnUnderlined(HWND control) {
   std::vector<int> ink(static_cast<std::size_t>(p.height));
   for (int y = 0; y < p.height; ++y)
     for (int x = 0; x < p.width; ++x)
-      if (p.at(x, y) != background) ++ink[static_cast<std::size_t>(y)], left = std::min(left, x), right = std::max(right, x);
+      if (p.at(x, y) != background)
+        ++ink[static_cast<std::size_t>(y)], left = std::min(left, x), right = std::max(right, x);
   // A line under the text covers nearly every column that has ink.
-  return right >= left && std::any_of(ink.begin(), ink.end(), [&](int n) { return n * 10 >= (right - left + 1) * 9; });
+  return right >= left &&
+         std::any_of(ink.begin(), ink.end(), [&](int n) { return n * 10 >= (right - left + 1) * 9; });
 }
 
 std::string className(HWND window) {
@@ -330,7 +348,8 @@ DWORD processOf(HWND window) {
 
 std::vector<HWND> topWindows(DWORD processId) {
   std::pair<DWORD, std::vector<HWND>> state{processId, {}};
-  EnumWindows([](HWND w, LPARAM p) {
+  EnumWindows(
+      [](HWND w, LPARAM p) {
         auto* s = reinterpret_cast<decltype(state)*>(p);
         if (processOf(w) == s->first) s->second.push_back(w);
         return TRUE;
@@ -341,11 +360,13 @@ std::vector<HWND> topWindows(DWORD processId) {
 
 HWND findTopWindow(DWORD processId, const std::string& windowClass, const std::string& title) {
   for (HWND w : topWindows(processId))
-    if ((windowClass.empty() || className(w) == windowClass) && (title.empty() || windowText(w) == title)) return w;
+    if ((windowClass.empty() || className(w) == windowClass) && (title.empty() || windowText(w) == title))
+      return w;
   return nullptr;
 }
 
-HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std::string& title, Duration timeout) {
+HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std::string& title,
+                      Duration timeout) {
   HWND found = nullptr;
   waitUntil([&] { return (found = findTopWindow(processId, windowClass, title)) != nullptr; }, timeout);
   return found;
@@ -421,16 +442,19 @@ void chooseMenuItem(HWND menu, int index) {
 void chooseFile(HWND dialog, const std::string& path) {
   // The file name field: an edit of its own, or the one in the file name combo box.
   HWND field = nullptr;
-  waitUntil([&] {
-    field = GetDlgItem(dialog, 0x480);
-    if (!field) field = FindWindowExA(GetDlgItem(dialog, 0x47C), nullptr, "Edit", nullptr);
-    for (HWND child : children(dialog))
-      if (!field && is(child, "Edit") && IsWindowVisible(child)) field = child;
-    return field != nullptr;
-  }, 5s);
+  waitUntil(
+      [&] {
+        field = GetDlgItem(dialog, 0x480);
+        if (!field) field = FindWindowExA(GetDlgItem(dialog, 0x47C), nullptr, "Edit", nullptr);
+        for (HWND child : children(dialog))
+          if (!field && is(child, "Edit") && IsWindowVisible(child)) field = child;
+        return field != nullptr;
+      },
+      5s);
   if (!field) throw std::runtime_error("the file dialog has no file name field");
   SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
 }
 
 bool trayHasIcon(HWND owner, UINT id) {

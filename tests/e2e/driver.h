@@ -91,8 +91,8 @@ int selectedListRow(HWND listView);
 void doubleClickListRow(HWND listView, int row);
 void rightPressListRow(HWND listView, int row);  // the press only
 
-HWND findPopupMenu(DWORD processId);          // the open pop-up menu, or nullptr
-void chooseMenuItem(HWND menu, int index);    // from 0, with the arrow keys and Enter
+HWND findPopupMenu(DWORD processId);                    // the open pop-up menu, or nullptr
+void chooseMenuItem(HWND menu, int index);              // from 0, with the arrow keys and Enter
 void chooseFile(HWND dialog, const std::string& path);  // in an open-file dialog
 
 // The tray holds an icon of this window and id (it accepts an empty change
@@ -109,7 +109,7 @@ struct MessageBoxView {
   std::string caption;
   std::string text;
   BoxIcon icon = BoxIcon::None;
-  std::vector<std::string> buttons;  // captions, in the box's order
+  std::vector<std::string> buttons;             // captions, in the box's order
   void press(const std::string& button) const;  // "OK", "&Yes", ...; waits for the box to go
 };
 std::optional<MessageBoxView> findMessageBox(DWORD processId);

@@ -8,7 +8,8 @@ std::string EngineStage::addProgram(const std::string& name) const {
   char own[MAX_PATH];
   const std::string self(own, GetModuleFileNameA(nullptr, own, MAX_PATH));
   const std::string program = self.substr(0, self.find_last_of('\\')) + "\\monitored.exe";
-  if (!CopyFileA(program.c_str(), file(name).c_str(), FALSE)) throw std::runtime_error("cannot copy " + program);
+  if (!CopyFileA(program.c_str(), file(name).c_str(), FALSE))
+    throw std::runtime_error("cannot copy " + program);
   return file(name);
 }
 

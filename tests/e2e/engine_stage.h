@@ -11,7 +11,7 @@ namespace e2e {
 class EngineStage : public AppFolder {
  public:
   EngineStage() : AppFolder(true) {}
-  ~EngineStage() { stopEngines(); }  // then the folder ends what still runs from it
+  ~EngineStage() { stopEngines(); }                       // then the folder ends what still runs from it
   std::string addProgram(const std::string& name) const;  // its path
   void writeItems(const std::vector<std::string>& items) const {  // as the utility writes them
     std::string bytes = " \r\n";
@@ -19,9 +19,12 @@ class EngineStage : public AppFolder {
     write("processes.ob", bytes);
   }
   // Restart after `delaySeconds` and log; what else `more` sets.
-  void writeSettings(const std::string& delaySeconds, const std::function<void(formats::Settings&)>& more = {}) const;
+  void writeSettings(const std::string& delaySeconds,
+                     const std::function<void(formats::Settings&)>& more = {}) const;
   Process& startEngine() { return engines.emplace_back(Process::start(file("BrennixMonitor.exe"))); }
-  void stopEngines() const { Process::start(file("shutdownBrennixMonitor.exe")).waitForExit(10s); }  // Stop button
+  void stopEngines() const {
+    Process::start(file("shutdownBrennixMonitor.exe")).waitForExit(10s);
+  }  // Stop button
   std::string log() const { return exists("log.text") ? read("log.text") : std::string(); }
   bool waitForLog(const std::string& text, Duration timeout = 10s) const {
     return waitUntil([&] { return log().find(text) != std::string::npos; }, timeout);

@@ -1,7 +1,6 @@
 #include "e2e/utility.h"
 
 #include <gtest/gtest.h>
-
 #include <stdexcept>
 
 namespace e2e {

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/resource.h"
 #include "e2e/driver.h"
+#include "ui/resource.h"
 
 namespace e2e {
 

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     formats::rewriteWithout(rewritten, table, index);
     formats::readItemFile(rewritten, again);
     check(again.slots[0] == " ");
-    for (std::size_t i = 1; i < formats::kItemSlots; ++i) check(again.slots[i].empty() || formats::isItemLine(again.slots[i]));
+    for (std::size_t i = 1; i < formats::kItemSlots; ++i)
+      check(again.slots[i].empty() || formats::isItemLine(again.slots[i]));
   } catch (const base::Error&) {
     check(index >= static_cast<long>(formats::kItemSlots));
   }

@@ -1,13 +1,13 @@
 // The mail component against the SMTP servers that CTest starts on 127.0.0.1: what arrives, logins,
 // STARTTLS with the certificate check, faulty servers, and the events on the calling thread.
+#include "mail/send_mail.h"
+
 #include <windows.h>
 #include <wincrypt.h>
 
+#include <chrono>
 #include <gtest/gtest.h>
 
-#include <chrono>
-
-#include "mail/send_mail.h"
 #include "support/mail_server.h"
 
 namespace {
@@ -47,13 +47,15 @@ Outcome send(const std::string& server, const std::function<void(mail::SendMail&
 TEST(SendMail, DeliversWithOneRecipientCommandPerAddressAndTheBodyIntact) {
   for (const char* mode : {"plain", "noehlo"}) {
     const Outcome o = send(mailServer(mode));
-    EXPECT_EQ(std::tuple(o.successes, o.failures, o.statuses > 0), std::tuple(1, 0, true)) << mode << " " << o.failure;
+    EXPECT_EQ(std::tuple(o.successes, o.failures, o.statuses > 0), std::tuple(1, 0, true))
+        << mode << " " << o.failure;
     const auto got = receivedMail(o.token);
     ASSERT_EQ(got.size(), 1u) << mode;
-    const std::string parts[] = {"from: monitor@brennix.test\nrcpt: admin@x.test\nrcpt: ops@y.test\nauth: -\ntls: no\n",
-                                 "From: Monitor <monitor@brennix.test>\r\nTo: admin@x.test, ops@y.test\r\n",
-                                 "Content-Type: text/plain; charset=windows-1252\r\n",
-                                 "\r\n\r\n.dot line\r\n" + o.token + "\r\nCaf\xe9\r\nlast\r\n"};
+    const std::string parts[] = {
+        "from: monitor@brennix.test\nrcpt: admin@x.test\nrcpt: ops@y.test\nauth: -\ntls: no\n",
+        "From: Monitor <monitor@brennix.test>\r\nTo: admin@x.test, ops@y.test\r\n",
+        "Content-Type: text/plain; charset=windows-1252\r\n",
+        "\r\n\r\n.dot line\r\n" + o.token + "\r\nCaf\xe9\r\nlast\r\n"};
     for (const std::string& part : parts)
       EXPECT_NE(got[0].find(part), std::string::npos) << mode << ": " << part << "\n" << got[0];
   }
@@ -64,8 +66,9 @@ struct TrustedTestCa {
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "ROOT");
   std::string der = support::readWholeFile(support::mailServerFolder() + "/ca.der");
   PCCERT_CONTEXT added = nullptr;
-  bool ok = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                             static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, &added);
+  bool ok = CertAddEncodedCertificateToStore(
+      store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()),
+      CERT_STORE_ADD_REPLACE_EXISTING, &added);
   ~TrustedTestCa() {
     if (added) CertDeleteCertificateFromStore(added);
     CertCloseStore(store, 0);
@@ -76,11 +79,16 @@ TEST(SendMail, LogsInAndStartsTlsOnlyWithATrustedCertificateForTheHost) {
   TrustedTestCa ca;
   ASSERT_TRUE(ca.ok);
   const char* const right = support::kMailPassword;
-  const std::array<const char*, 3> cases[] = {  // server, password, its record of the delivery or a word of the failure
+  const std::array<const char*, 3> cases[] = {
+      // server, password, its record of the delivery or a word of the failure
       {"auth", right, "auth: brennix\ntls: no\n"},  // no STARTTLS offered: sent as asked
-      {"authlogin", right, "auth: brennix\ntls: no\n"}, {"tls", right, "auth: brennix\ntls: yes\n"},
-      {"auth", "wrong", "535"}, {"authlogin", "wrong", "535"}, {"plain", right, "offers no login"},
-      {"untrusted", right, "not trusted"}, {"othername", right, "another name"}};
+      {"authlogin", right, "auth: brennix\ntls: no\n"},
+      {"tls", right, "auth: brennix\ntls: yes\n"},
+      {"auth", "wrong", "535"},
+      {"authlogin", "wrong", "535"},
+      {"plain", right, "offers no login"},
+      {"untrusted", right, "not trusted"},
+      {"othername", right, "another name"}};
   for (const auto& [mode, password, outcome] : cases) {
     const Outcome o = send(mailServer(mode, "localhost"), [&](mail::SendMail& m) {
       m.useAuthentication = true;
@@ -97,10 +105,12 @@ TEST(SendMail, LogsInAndStartsTlsOnlyWithATrustedCertificateForTheHost) {
 }
 
 TEST(SendMail, FailsWithinTheTimeOutOnFaultyServersAndBeforeConnectingOnALineBreakInTheSubject) {
-  const std::array<const char*, 3> cases[] = {  // server, subject (nullptr: a clean one), a word of the failure
-      {"closed", nullptr, "connect"},    {"silent", nullptr, "in time"},
-      {"garbage", nullptr, "not SMTP"},  {"longline", nullptr, "64 KB"},
-      {"plain", "Hello\r\nBcc: evil@z.test", "line break"}};
+  const std::array<const char*, 3> cases[] = {// server, subject (nullptr: a clean one), a word of the failure
+                                              {"closed", nullptr, "connect"},
+                                              {"silent", nullptr, "in time"},
+                                              {"garbage", nullptr, "not SMTP"},
+                                              {"longline", nullptr, "64 KB"},
+                                              {"plain", "Hello\r\nBcc: evil@z.test", "line break"}};
   for (const auto& [mode, subject, failure] : cases) {
     const Outcome o = send(mailServer(mode), [&](mail::SendMail& m) {
       m.timeouts = {1500ms, 1500ms, 4s};

@@ -1,7 +1,7 @@
 // The text side of SMTP: replies, capabilities, addresses, the DATA body, header checks, dates.
-#include <gtest/gtest.h>
-
 #include "mail/smtp_text.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,7 +15,7 @@ TEST(SmtpText, ReadsRepliesAndRejectsGarbage) {
       {"250\r\n", ReplyRead::Complete, 250, 1, 5},
       {"250-mail\r\n250 HE", ReplyRead::Incomplete, 0, 0, 0},
       {"250-a\r\n251 b\r\n", ReplyRead::Malformed, 0, 0, 0},  // the codes differ
-      {"\xff\xfe garbage", ReplyRead::Malformed, 0, 0, 0},   // judged before any line end
+      {"\xff\xfe garbage", ReplyRead::Malformed, 0, 0, 0},    // judged before any line end
       {"250x\r\n", ReplyRead::Malformed, 0, 0, 0},
       {"25\r\n", ReplyRead::Malformed, 0, 0, 0},
   };
@@ -23,14 +23,16 @@ TEST(SmtpText, ReadsRepliesAndRejectsGarbage) {
     const ReplyRead read = mail::readReply(input);
     EXPECT_EQ(read.state, state) << input.substr(0, 40);
     if (state == ReplyRead::Complete) {
-      EXPECT_EQ(std::tuple(read.reply.code, read.reply.lines.size(), read.used), std::tuple(code, lines, used));
+      EXPECT_EQ(std::tuple(read.reply.code, read.reply.lines.size(), read.used),
+                std::tuple(code, lines, used));
     }
   }
   EXPECT_EQ(mail::readReply("550-No such\r\n550 user here\r\n").reply.text(), "550 No such / user here");
 }
 
 TEST(SmtpText, FindsStartTlsAndLoginMechanismsInTheEhloReply) {
-  const std::pair<std::vector<std::string>, std::tuple<bool, bool, bool>> cases[] = {  // STARTTLS, LOGIN, PLAIN
+  const std::pair<std::vector<std::string>, std::tuple<bool, bool, bool>> cases[] = {
+      // STARTTLS, LOGIN, PLAIN
       {{"mail", "SIZE 100", "STARTTLS", "AUTH LOGIN PLAIN"}, {true, true, true}},
       {{"mail", "starttls", "auth=login"}, {true, true, false}},
       {{"mail", "AUTH CRAM-MD5 PLAIN"}, {false, false, true}},
@@ -44,11 +46,19 @@ TEST(SmtpText, FindsStartTlsAndLoginMechanismsInTheEhloReply) {
 }
 
 TEST(SmtpText, SplitsAddressListsAndServers) {
-  EXPECT_EQ(mail::splitAddresses(" a@x.test ; ;b@y.test;\t"), (std::vector<std::string>{"a@x.test", "b@y.test"}));
+  EXPECT_EQ(mail::splitAddresses(" a@x.test ; ;b@y.test;\t"),
+            (std::vector<std::string>{"a@x.test", "b@y.test"}));
   EXPECT_TRUE(mail::splitAddresses(" ; ").empty());
-  const std::tuple<const char*, const char*, int> cases[] = {  // server, host (empty: refused), port
-      {"mail.example.com", "mail.example.com", 25}, {" smtp:587 ", "smtp", 587}, {"[::1]:2525", "::1", 2525},
-      {"::1", "::1", 25}, {"host:0", "", 0}, {"host:65536", "", 0}, {"host:2x", "", 0}, {":25", "", 0}, {"", "", 0}};
+  const std::tuple<const char*, const char*, int> cases[] = {// server, host (empty: refused), port
+                                                             {"mail.example.com", "mail.example.com", 25},
+                                                             {" smtp:587 ", "smtp", 587},
+                                                             {"[::1]:2525", "::1", 2525},
+                                                             {"::1", "::1", 25},
+                                                             {"host:0", "", 0},
+                                                             {"host:65536", "", 0},
+                                                             {"host:2x", "", 0},
+                                                             {":25", "", 0},
+                                                             {"", "", 0}};
   for (const auto& [server, host, port] : cases) {
     const auto got = mail::splitHostPort(server).value_or(mail::HostPort{"", 0});
     EXPECT_EQ(std::tuple(got.host, int{got.port}), std::tuple(host, port)) << server;
@@ -57,8 +67,10 @@ TEST(SmtpText, SplitsAddressListsAndServers) {
 
 TEST(SmtpText, WritesTheBodyWithCrLfAndDoubledDotsAndTheDate) {
   const std::pair<const char*, const char*> cases[] = {
-      {"a\nb\rc\r\nd", "a\r\nb\r\nc\r\nd\r\n"}, {".\n.hidden\nmid.dle\n", "..\r\n..hidden\r\nmid.dle\r\n"},
-      {"\r\n\r\n", "\r\n\r\n"}, {"", "\r\n"}};
+      {"a\nb\rc\r\nd", "a\r\nb\r\nc\r\nd\r\n"},
+      {".\n.hidden\nmid.dle\n", "..\r\n..hidden\r\nmid.dle\r\n"},
+      {"\r\n\r\n", "\r\n\r\n"},
+      {"", "\r\n"}};
   for (const auto& [in, out] : cases) EXPECT_EQ(mail::dataBody(in), out) << in;
   EXPECT_EQ(mail::quotedPrintable("a=b \xe9\t\n" + std::string(80, 'x')),
             "a=3Db =E9=09\r\n" + std::string(73, 'x') + "=\r\n" + std::string(7, 'x'));
@@ -71,16 +83,20 @@ TEST(SmtpText, WritesTheBodyWithCrLfAndDoubledDotsAndTheDate) {
 }
 
 TEST(SmtpText, RefusesLineBreaksInHeadersAndMissingValuesBeforeSending) {
-  const std::array<const char*, 5> cases[] = {  // server, from, to, subject, a word of the explanation
-      {"mail", "a@x.test", "b@x.test", "Hello", ""}, {"mail", "a@x.test", " ; ", "Hi", "recipient"},
+  const std::array<const char*, 5> cases[] = {
+      // server, from, to, subject, a word of the explanation
+      {"mail", "a@x.test", "b@x.test", "Hello", ""},
+      {"mail", "a@x.test", " ; ", "Hi", "recipient"},
       {"mail", "a@x.test", "b@x.test", "Hi\r\nBcc: evil@x.test", "subject"},
       {"mail", "a@x.test", "b@x.test", "Hi\nBcc: evil@x.test", "subject"},
       {"mail", "a@x.test\r\nBcc: evil@x.test", "b@x.test", "Hi", "sender"},
       {"mail", "a@x.test", "b@x.test;c@x.test\rBcc: evil@x.test", "Hi", "recipient"},
-      {"mail:99999", "a@x.test", "b@x.test", "Hi", "server"}, {"mail", "", "b@x.test", "Hi", "sender"}};
+      {"mail:99999", "a@x.test", "b@x.test", "Hi", "server"},
+      {"mail", "", "b@x.test", "Hi", "sender"}};
   for (const auto& [server, from, to, subject, word] : cases) {
     const std::string problem = mail::problemBeforeSending(server, from, to, subject);
-    EXPECT_TRUE(*word ? problem.find(word) != std::string::npos : problem.empty()) << subject << ": " << problem;
+    EXPECT_TRUE(*word ? problem.find(word) != std::string::npos : problem.empty())
+        << subject << ": " << problem;
   }
 }
 

@@ -1,7 +1,6 @@
 // The engine program under Wine: restarts of killed programs and a stopped service, an
 // edited item list, the restart duty shared, stop e-mails, pauses for quick deaths.
 #include <gtest/gtest.h>
-
 #include <memory>
 
 #include "e2e/engine_stage.h"
@@ -26,7 +25,8 @@ void killAndExpectRestart(e2e::Process& process, const std::string& image) {
 TEST(Engine, RestartsKilledProgramsReadsAnEditedListAndHandsTheDutyOver) {
   e2e::EngineStage stage;
   const auto path = stage.addProgram("worker.exe"), addedPath = stage.addProgram("added.exe");
-  auto worker = e2e::Process::start(path), second = e2e::Process::start(path), added = e2e::Process::start(addedPath);
+  auto worker = e2e::Process::start(path), second = e2e::Process::start(path),
+       added = e2e::Process::start(addedPath);
   stage.writeItems({"Worker.EXE|" + path});
   stage.writeSettings(" 1 ");
   stage.startEngine();
@@ -61,7 +61,8 @@ TEST(Engine, EmailsAStopAndRepeatsItWhileTheProgramStaysDown) {
   const auto path = stage.addProgram("mailed.exe");
   auto mailed = e2e::Process::start(path);
   stage.writeItems({"mailed.exe|" + path});
-  const std::string token = "stop-" + std::to_string(GetCurrentProcessId()), server = support::mailServer("plain");
+  const std::string token = "stop-" + std::to_string(GetCurrentProcessId()),
+                    server = support::mailServer("plain");
   stage.writeSettings("8", [&](formats::Settings& s) {
     s.sendEmail = s.repeatEmail = Slot::number(1);
     s.repeatMinutes = Slot::text("0.05");
@@ -91,9 +92,11 @@ TEST(Engine, SlowsDownTheRestartsOfAProgramThatDiesAtOnce) {
   stage.writeItems({"quickdeath.exe|" + stage.addProgram("quickdeath.exe")});
   stage.writeSettings("0");
   stage.startEngine();
-  ASSERT_TRUE(stage.waitForLog("restart in 10 s (delay 0 s + pause 10 s after quick stops)", 15s)) << stage.log();
+  ASSERT_TRUE(stage.waitForLog("restart in 10 s (delay 0 s + pause 10 s after quick stops)", 15s))
+      << stage.log();
   EXPECT_EQ(stage.logCount("quickdeath.exe restarted"), 2) << stage.log();
-  EXPECT_EQ(stage.logCount("after its restart; restart in 5 s (delay 0 s + pause 5 s after quick"), 1) << stage.log();
+  EXPECT_EQ(stage.logCount("after its restart; restart in 5 s (delay 0 s + pause 5 s after quick"), 1)
+      << stage.log();
 }
 
 // A service of the test's own runs the engine service's program: it holds the restart duty
@@ -101,11 +104,12 @@ TEST(Engine, SlowsDownTheRestartsOfAProgramThatDiesAtOnce) {
 TEST(Engine, StartsAStoppedServiceAgain) {
   e2e::EngineStage stage;
   const std::string name = "BrennixWatchedTest", nssm = "\"" + stage.file("nssm.exe") + "\" ";
-  std::shared_ptr<void> cleanup(nullptr, [&](void*) {  // the engine first, or it would start the service again
-    stage.stopEngines();
-    e2e::run("net.exe stop " + name);
-    e2e::run(nssm + "remove " + name + " confirm");
-  });
+  std::shared_ptr<void> cleanup(nullptr,
+                                [&](void*) {  // the engine first, or it would start the service again
+                                  stage.stopEngines();
+                                  e2e::run("net.exe stop " + name);
+                                  e2e::run(nssm + "remove " + name + " confirm");
+                                });
   e2e::run(nssm + "remove " + name + " confirm");  // left by a run that failed
   ASSERT_EQ(e2e::run(nssm + "install " + name + " \"" + stage.file("BrennixMonitorsrv.exe") + "\""), 0u);
   stage.writeItems({name + "|[Windows Service]"});

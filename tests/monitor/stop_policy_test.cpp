@@ -1,8 +1,8 @@
 // The engine's decisions with made-up times: how settings.ob lines read, the
 // pauses after quick stops, the e-mail schedule and body.
-#include <gtest/gtest.h>
-
 #include "monitor/stop_policy.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -16,12 +16,17 @@ constexpr std::int64_t kS = 1000, kMin = 60 * kS, s10 = 10 * kS, m60 = 60 * kMin
 Moment at(std::int64_t ms) { return {ms, "T" + std::to_string(ms / kS)}; }
 
 TEST(StopActions, SettingsLinesReadAsTheUtilityShowsThemOrTakeTheirDefaults) {
-  struct Case { const char* line; bool restart, other; std::int64_t delayMs, repeatMs; long port; } cases[] = {
-      {" 1 ", true, true, kS, kMin, 1}, {"1", true, true, kS, kMin, 1}, {" 0 ", false, false, 0, m60, 25},
-      {"", true, false, s10, m60, 25}, {" ", true, false, s10, m60, 25}, {"abc", true, false, s10, m60, 25},
-      {"-3", false, false, s10, m60, 25}, {"90000", false, false, s10, m60, 25},
-      {" 5 ", false, false, 5 * kS, 5 * kMin, 5}, {"2.6", false, false, 3 * kS, 156 * kS, 3},
-      {"0.05", false, false, 0, 3 * kS, 25}};
+  struct Case {
+    const char* line;
+    bool restart, other;
+    std::int64_t delayMs, repeatMs;
+    long port;
+  } cases[] = {{" 1 ", true, true, kS, kMin, 1},           {"1", true, true, kS, kMin, 1},
+               {" 0 ", false, false, 0, m60, 25},          {"", true, false, s10, m60, 25},
+               {" ", true, false, s10, m60, 25},           {"abc", true, false, s10, m60, 25},
+               {"-3", false, false, s10, m60, 25},         {"90000", false, false, s10, m60, 25},
+               {" 5 ", false, false, 5 * kS, 5 * kMin, 5}, {"2.6", false, false, 3 * kS, 156 * kS, 3},
+               {"0.05", false, false, 0, 3 * kS, 25}};
   for (const auto& c : cases) {
     formats::Settings s;
     s.restart = s.log = s.sendEmail = s.repeatEmail = s.playSound = s.useAuthentication = Slot::text(c.line);
@@ -29,7 +34,8 @@ TEST(StopActions, SettingsLinesReadAsTheUtilityShowsThemOrTakeTheirDefaults) {
     const auto a = readStopActions(s);
     for (bool other : {a.log, a.sendEmail, a.repeatEmail, a.playSound, a.mail.useAuthentication})
       EXPECT_EQ(std::tuple(a.restart, other, a.restartDelayMs, a.repeatMs, a.mail.port),
-                std::tuple(c.restart, c.other, c.delayMs, c.repeatMs, c.port)) << '"' << c.line << '"';
+                std::tuple(c.restart, c.other, c.delayMs, c.repeatMs, c.port))
+          << '"' << c.line << '"';
   }
   formats::Settings s;
   EXPECT_FALSE(readStopActions(s).restart) << "no line at all";
@@ -69,18 +75,21 @@ TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) 
   a.log = true;
   a.restartDelayMs = 2 * kS;
   item.restarted("Access denied (error 5)", at(now = item.nextDue(a).value()), a, log);
-  EXPECT_EQ(log.back(), at(now).stamp + " - crash.exe restart failed: Access denied (error 5); next try in 22 s "
-                                        "(delay 2 s + pause 20 s after quick stops)");
+  EXPECT_EQ(log.back(), at(now).stamp +
+                            " - crash.exe restart failed: Access denied (error 5); next try in 22 s "
+                            "(delay 2 s + pause 20 s after quick stops)");
 }
 
 // The e-mails sent while the item follows `changes` (time, running), checked
 // every second up to `until`: when, and the stop time each one names.
-Lines mailTimes(const StopActions& a, std::vector<std::pair<std::int64_t, bool>> changes, std::int64_t until) {
+Lines mailTimes(const StopActions& a, std::vector<std::pair<std::int64_t, bool>> changes,
+                std::int64_t until) {
   ItemPolicy item("worker.exe");
   Lines log, sent;
   std::size_t next = 0;
   for (std::int64_t t = 0; t <= until; t += kS) {
-    while (next < changes.size() && changes[next].first <= t) item.observe(changes[next++].second, at(t), a, log);
+    while (next < changes.size() && changes[next].first <= t)
+      item.observe(changes[next++].second, at(t), a, log);
     if (auto mail = item.mailDue(at(t), a)) sent.push_back(at(t).stamp + " " + mail->body);
   }
   return sent;
@@ -98,9 +107,10 @@ TEST(ItemPolicy, EMailsGoAtTheStopRepeatWhileStoppedAndKeepToTheInterval) {
   a.mail.body = "since %time%";
   // Without repeating: one e-mail per stop, but no closer than the interval.
   a.repeatEmail = false;
-  EXPECT_EQ(mailTimes(a, {{0, false}, {10 * kMin, true}, {20 * kMin, false}, {40 * kMin, true}, {50 * kMin, false}},
-                      120 * kMin),
-            (Lines{"T0 since T0", "T1800 since T1200", "T3600 since T3000"}));
+  EXPECT_EQ(
+      mailTimes(a, {{0, false}, {10 * kMin, true}, {20 * kMin, false}, {40 * kMin, true}, {50 * kMin, false}},
+                120 * kMin),
+      (Lines{"T0 since T0", "T1800 since T1200", "T3600 since T3000"}));
   a.sendEmail = false;
   EXPECT_TRUE(mailTimes(a, {{0, false}}, 120 * kMin).empty());
 }

@@ -19,7 +19,8 @@ TEST(EnginePrograms, TheStopperEndsEveryRunningEngineAndNoLaterOne) {
   ASSERT_EQ(e2e::processesNamed("BrennixMonitor.exe"), 0) << "an engine of an earlier run is still up";
   auto start = [&](auto launch) { return e2e::Process::start(launch(app.path()).program); };
   auto first = start(control::engineFromStartButton), second = start(control::engineFromWatchdog);
-  ASSERT_TRUE(e2e::waitUntil([] { return e2e::processesNamed("BrennixMonitor.exe") == 2 && engineListening(); }));
+  ASSERT_TRUE(
+      e2e::waitUntil([] { return e2e::processesNamed("BrennixMonitor.exe") == 2 && engineListening(); }));
   // The stopper returns only once the engines have gone.
   ASSERT_TRUE(start(control::stopperFromStopButton).waitForExit(10s));
   EXPECT_FALSE(first.running() || second.running());

@@ -13,18 +13,19 @@ namespace support {
 namespace {
 std::atomic<int> folderCounter{0};
 
-
 // Whether a program may change the file, or create a file in the folder.
 bool changeable(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     const std::string probe = path + "\\probe.tmp";
-    const bool made = win::unique_file_handle(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr))
-                          ? true : false;
+    const bool made =
+        win::unique_file_handle(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr))
+            ? true
+            : false;
     return made && DeleteFileA(probe.c_str());
   }
-  win::unique_file_handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
+  win::unique_file_handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
   return static_cast<bool>(file);
 }
 
@@ -43,8 +44,8 @@ bool setImmutable(const std::string& path, bool on) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA("Z:\\usr\\bin\\chattr", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info))
+  if (!CreateProcessA("Z:\\usr\\bin\\chattr", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
     return false;
   win::unique_handle process(info.hProcess), thread(info.hThread);
   // Wine does not wait for a Unix program's end: wait for its effect.

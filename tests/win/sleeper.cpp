@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
   GetModuleFileNameA(nullptr, self, MAX_PATH);
   const char* name = std::strrchr(self, '\\');
   if (name && _stricmp(name + 1, "sleeper.exe") != 0) {
-    CloseHandle(CreateFileA((std::string(self) + ".ran").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    CloseHandle(CreateFileA((std::string(self) + ".ran").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr));
     return 0;
   }
   if (argc < 3) return 2;

@@ -19,7 +19,9 @@ std::string sleeperPath() { return e2e::builtAppFolder() + "\\..\\bin\\sleeper.e
 std::string sleeper(int ms, int exitCode = 0) {
   return "\"" + sleeperPath() + "\" " + std::to_string(ms) + " " + std::to_string(exitCode);
 }
-double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double secondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 TEST(IsProcessRunning, FindsTheImageNameInAnyLetterCaseAndNothingElse) {
   e2e::AppFolder app;
@@ -28,7 +30,7 @@ TEST(IsProcessRunning, FindsTheImageNameInAnyLetterCaseAndNothingElse) {
   ASSERT_TRUE(e2e::waitUntil([] { return win::IsProcessRunning("bRENNIXmONITOR.EXE"); }));
   // A folder, blanks, no extension, wildcards: never found.
   for (const std::string& name : {app.file("BrennixMonitor.exe"), std::string("BrennixMonitor.exe "),
-                                 std::string("BrennixMonitor"), std::string("Brennix*.exe")})
+                                  std::string("BrennixMonitor"), std::string("Brennix*.exe")})
     EXPECT_FALSE(win::IsProcessRunning(name)) << name;
 }
 
@@ -103,7 +105,8 @@ TEST(ShellAndWait, WaitsForTheEndOrTheLimitRunsWindowEventsAndKeepsAQuit) {
   PostQuitMessage(7);
   win::shellAndWait(sleeper(200), 0);
   MSG msg;
-  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit is kept for the main loop";
+  ASSERT_TRUE(PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
+      << "the quit is kept for the main loop";
   EXPECT_EQ(msg.wParam, 7u);
 }
 
