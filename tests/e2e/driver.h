@@ -1,6 +1,6 @@
 #pragma once
 // End-to-end driver: runs the utility from a fresh application folder and
-// works its windows from outside, as a user would, through window messages.
+// works its windows from outside, as a user would (real input: e2e/input.h).
 #include <windows.h>
 
 #include <chrono>
@@ -45,6 +45,7 @@ void endProcessesFrom(const std::string& folder);
 SERVICE_STATUS_PROCESS engineServiceStatus();
 bool engineServiceReaches(DWORD state, Duration timeout = 20s);
 void removeEngineService();
+bool installEngineService(const std::string& commandLine);  // a stand-in program of the test's
 struct EngineServiceRemover {
   EngineServiceRemover() { removeEngineService(); }
   ~EngineServiceRemover() { removeEngineService(); }
@@ -69,9 +70,11 @@ class Process {
   DWORD id_ = 0;
 };
 
+// Windows of another process.
 std::string windowText(HWND window);
-bool drawnUnderlined(HWND control);  // a control on screen shows a line under its text
 std::string className(HWND window);
+bool hasClass(HWND window, const char* windowClass);
+std::vector<HWND> children(HWND parent);
 DWORD processOf(HWND window);
 std::vector<HWND> topWindows(DWORD processId);  // hidden ones too
 // The first top-level window of the process with this class and exact title (an empty text matches any).
@@ -79,6 +82,7 @@ HWND findTopWindow(DWORD processId, const std::string& windowClass, const std::s
 HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std::string& title,
                       Duration timeout = 10s);
 
+int buttonsDrawnAsDefault(HWND dialog);  // push buttons with the default border
 // Presses a button as a user can: only an enabled, visible one.
 bool click(HWND button);
 void toggle(HWND checkBox);  // as the mouse does
@@ -88,17 +92,22 @@ int listRowCount(HWND listView);
 std::vector<std::vector<std::string>> listRows(HWND listView, int columns);
 void selectListRow(HWND listView, int row);
 int selectedListRow(HWND listView);
+int focusedListRow(HWND listView);  // the row with the focus mark, -1 when none has it
 void doubleClickListRow(HWND listView, int row);
 void rightPressListRow(HWND listView, int row);  // the press only
 
 HWND findPopupMenu(DWORD processId);                    // the open pop-up menu, or nullptr
-void chooseMenuItem(HWND menu, int index);              // from 0, with the arrow keys and Enter
+void chooseMenuItem(HWND menu, int index);              // from 0, with Home, the arrow keys and Enter
 void chooseFile(HWND dialog, const std::string& path);  // in an open-file dialog
 
 // The tray holds an icon of this window and id (it accepts an empty change
 // only for an icon it has); the shell's notification of a mouse event on it.
 bool trayHasIcon(HWND owner, UINT id = 1);
 void postTrayNotification(HWND window, UINT mouseMessage, UINT callbackMessage = WM_MOUSEMOVE);
+
+// What the screen shows.
+bool drawnUnderlined(HWND control);    // a control on screen shows a line under its text
+bool captionDrawnActive(HWND window);  // its title bar shows the active colours
 
 enum class BoxIcon { None, Information, Question, Warning, Error, Unknown };
 std::ostream& operator<<(std::ostream& out, BoxIcon icon);
