@@ -91,9 +91,11 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     self.status.report(SERVICE_STOPPED, GetLastError());
     return;
   }
-  self.status.report(SERVICE_START_PENDING);
-  const DWORD result =
-      monitor::runEngine(self.stop.get(), engineOptions(), [&] { self.status.report(SERVICE_RUNNING); });
+  // Running as soon as the dispatcher is up, before the engine reads its
+  // files, so that "net start" finds it started. A stop that comes meanwhile
+  // ends the engine at its first wait.
+  self.status.report(SERVICE_RUNNING);
+  const DWORD result = monitor::runEngine(self.stop.get(), engineOptions(), {});
   self.status.report(SERVICE_STOPPED, result);
 }
 

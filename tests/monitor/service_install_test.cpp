@@ -17,8 +17,12 @@ TEST(ServiceBatchFiles, InstallStartAndRemoveTheServiceOfAFolderWithBlanksAmpers
   app.write(std::string(control::kInstallBatch), control::installServiceBatch(folder));
   app.write(std::string(control::kUninstallBatch), control::uninstallServiceBatch(folder));
 
+  // Files that take the engine a while to read: the service runs even so once "net start" returns.
+  app.write("processes.ob", " \r\n" + std::string(20'000'000, 'x'));
+
   // The batch goes to the root first: nssm.exe is found only if its cd reaches the folder.
   e2e::run("cmd.exe /c installservice.bat >out.txt 2>&1", folder);
+  EXPECT_EQ(e2e::engineServiceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
   ASSERT_TRUE(e2e::engineServiceReaches(SERVICE_RUNNING)) << app.read("out.txt");
   const std::string image = e2e::imageOf(e2e::engineServiceStatus().dwProcessId);
   EXPECT_TRUE(base::equalsIgnoringCase(image, app.file(program))) << image;
