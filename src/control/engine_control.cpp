@@ -15,6 +15,9 @@
 namespace control {
 namespace {
 
+// How long Start waits at most for a service that is still starting.
+constexpr DWORD kServiceStartWaitMs = 5000;
+
 void writeFile(const std::string& path, const std::string& bytes) {
   auto f = base::openFile(path, "wb");
   errno = 0;
@@ -61,6 +64,10 @@ bool EngineControl::serviceRunning() const { return win::IsServiceRunning(std::s
 
 void EngineControl::startService() const {
   win::shellAndWait(netStartCommand(), 0, systemProgram("net.exe"));
+  // "net start" may return while the service is still starting (Wine's
+  // does): a few seconds more for it to get there.
+  win::waitWhile([] { return win::serviceState(std::string(kServiceName)) == win::kServiceStartPending; },
+                 kServiceStartWaitMs);
 }
 
 void EngineControl::stopService() const { win::shellAndWait(netStopCommand(), 0, systemProgram("net.exe")); }

@@ -34,7 +34,9 @@ class EngineControl {
 
   // The service is in the running state.
   bool serviceRunning() const;
-  // "net start BrennixMonitor" and "net stop BrennixMonitor", hidden, waited for.
+  // "net start BrennixMonitor" and "net stop BrennixMonitor", hidden, waited
+  // for; the start also while the service is still starting, a few seconds at
+  // most.
   void startService() const;
   void stopService() const;
 

@@ -14,6 +14,27 @@ constexpr DWORD kPollMs = 50;
 
 }  // namespace
 
+void waitWhile(const std::function<bool()>& busy, DWORD limitMs) {
+  constexpr DWORD kAskMs = 100;
+  const ULONGLONG start = GetTickCount64();
+  bool quit = false;
+  int quitCode = 0;
+  for (ULONGLONG asked = 0;;) {
+    pumpWindowEvents(quit, quitCode);
+    const ULONGLONG now = GetTickCount64();
+    if (now - start >= limitMs) break;
+    if (now >= asked + kAskMs) {
+      if (!busy()) break;
+      asked = GetTickCount64();
+    }
+    if (quit)
+      Sleep(kPollMs);
+    else
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
+  }
+  if (quit) PostQuitMessage(quitCode);
+}
+
 double timeOfDay() {
   SYSTEMTIME now;
   GetLocalTime(&now);

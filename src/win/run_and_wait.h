@@ -1,6 +1,9 @@
 #pragma once
 // Runs a command line with its window hidden and waits for its end while the
 // program's windows keep handling their events.
+#include <windows.h>
+
+#include <functional>
 #include <string>
 
 namespace win {
@@ -20,6 +23,10 @@ namespace win {
 // it, the program starts in this program's current folder.
 void shellAndWait(const std::string& commandLine, int timeoutSeconds, const std::string& program = {},
                   const std::string& workingFolder = {});
+
+// Handles window events, as shellAndWait does, while `busy` answers true
+// (it is asked about every tenth of a second), for at most `limitMs`.
+void waitWhile(const std::function<bool()>& busy, DWORD limitMs);
 
 // The time of day in seconds since midnight, from the local clock.
 double timeOfDay();

@@ -71,16 +71,18 @@ std::string serviceStateText(const ServiceListing& listing, std::string_view dis
   return entry ? serviceStateName(entry->currentState) : std::string{};
 }
 
-bool IsServiceRunning(const std::string& displayName) {
+std::int32_t serviceState(const std::string& displayName) {
   const ServiceListing listing = listServices();
   if (!listing.listed) {
     const std::string line =
         localDateTimeText() + " - Unable to get list of services: " + std::to_string(listing.error) + "\n";
     OutputDebugStringA(line.c_str());
-    return false;
+    return 0;
   }
   const ServiceEntry* entry = findService(listing.services, displayName);
-  return entry && entry->currentState == kServiceRunning;
+  return entry ? entry->currentState : 0;
 }
+
+bool IsServiceRunning(const std::string& displayName) { return serviceState(displayName) == kServiceRunning; }
 
 }  // namespace win

@@ -18,6 +18,7 @@ struct ServiceEntry {
   std::int32_t currentState = 0;
 };
 
+inline constexpr std::int32_t kServiceStartPending = 2;
 inline constexpr std::int32_t kServiceRunning = 4;
 
 // "Stopped", "Starting", "Stopping", "Running", "Continuing", "Pausing",
@@ -44,9 +45,13 @@ ServiceListing listServices();
 // empty text when there is none.
 std::string serviceStateText(const ServiceListing& listing, std::string_view displayName);
 
-// True only when the service with this display name is running. A failed
-// listing gives false and leaves a diagnostic line in the debugger output
-// (OutputDebugString; under Wine, WINEDEBUG=+debugstr shows it).
+// The state of the service with this display name; 0 when there is none.
+// A failed listing gives 0 and leaves a diagnostic line in the debugger
+// output (OutputDebugString; under Wine, WINEDEBUG=+debugstr shows it).
+std::int32_t serviceState(const std::string& displayName);
+
+// True only when the service with this display name is running; false as
+// well when the list cannot be had (with serviceState's diagnostic line).
 bool IsServiceRunning(const std::string& displayName);
 
 }  // namespace win

@@ -75,6 +75,17 @@ TEST(EngineStatus, AFirstStartInstallsTheServiceAndEachRowFollowsItsButtons) {
   DeleteFileA(planted.c_str());
 }
 
+// "Start" waits a few seconds for a service still starting when "net start" returns, as Wine's does.
+TEST(EngineStatus, StartTurnsTheServiceRowGreenOnceAServiceThatStartsSlowlyRuns) {
+  EngineServiceRemover remover;
+  ASSERT_TRUE(installEngineService("\"" + builtAppFolder() + "\\..\\bin\\sleeper.exe\" -service 1500"));
+  AppFolder app;
+  Utility utility(app);
+  ASSERT_TRUE(becomes(utility, kServiceRow, 0));
+  ASSERT_TRUE(click(utility.control(IDC_START_SERVICE)));
+  EXPECT_TRUE(becomes(utility, kServiceRow, 1, 5s));
+}
+
 TEST(EngineStatus, TheWatchdogStartsTheEngineProgramAgainWithinAMinute) {
   AppFolder app;
   Utility utility(app);

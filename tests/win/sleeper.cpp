@@ -1,10 +1,35 @@
 // Test helper: "sleeper [...] MS EXITCODE" sleeps, then ends with the code. Copied
 // under another name it is a planted program: it only leaves NAME.ran beside itself.
+// "sleeper -service MS": a service that takes MS to start.
 #include <windows.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+namespace {
+
+DWORD startMs = 0;
+SERVICE_STATUS_HANDLE status = nullptr;
+HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+void report(DWORD state) {
+  SERVICE_STATUS s{SERVICE_WIN32_OWN_PROCESS, state, state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0u};
+  SetServiceStatus(status, &s);
+}
+
+void WINAPI serviceMain(DWORD, LPSTR*) {
+  status = RegisterServiceCtrlHandlerA("", [](DWORD control) {
+    if (control == SERVICE_CONTROL_STOP) SetEvent(stopped);
+  });
+  report(SERVICE_START_PENDING);
+  Sleep(startMs);
+  report(SERVICE_RUNNING);
+  WaitForSingleObject(stopped, INFINITE);
+  report(SERVICE_STOPPED);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   char self[MAX_PATH] = {};
@@ -16,6 +41,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc < 3) return 2;
+  if (std::strcmp(argv[1], "-service") == 0) {
+    startMs = static_cast<DWORD>(std::atol(argv[2]));
+    SERVICE_TABLE_ENTRYA table[] = {{const_cast<char*>(""), serviceMain}, {nullptr, nullptr}};
+    return StartServiceCtrlDispatcherA(table) ? 0 : 1;
+  }
   Sleep(static_cast<DWORD>(std::atol(argv[argc - 2])));
   return std::atoi(argv[argc - 1]);
 }
