@@ -6,6 +6,7 @@
 
 #include "app/email_settings_dialog.h"
 #include "base/text.h"
+#include "ui/dialog_focus.h"
 #include "ui/edit_filters.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
@@ -194,8 +195,7 @@ void ActionPanel::cmdEmailsettings_Click() { EmailSettingsDialog::show(window_, 
 // them now, and sample values in the message. Only the component's events
 // report the outcome; a failure in here is passed over.
 void ActionPanel::cmdTestemail_Click() {
-  HWND button = GetDlgItem(window_, IDC_TEST_EMAIL);
-  EnableWindow(button, FALSE);
+  ui::DisabledWhileBusy button(GetDlgItem(window_, IDC_TEST_EMAIL));
   {
     ui::WaitCursor hourglass;
     try {
@@ -214,7 +214,7 @@ void ActionPanel::cmdTestemail_Click() {
     } catch (const std::exception&) {
     }
   }
-  EnableWindow(button, TRUE);
+  button.enable();
 }
 
 }  // namespace app

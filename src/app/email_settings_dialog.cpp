@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/action_panel.h"
+#include "ui/dialog_focus.h"
 #include "ui/edit_filters.h"
 #include "ui/message_box.h"
 #include "ui/resource.h"
@@ -53,6 +54,7 @@ INT_PTR EmailSettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM) {
 }
 
 void EmailSettingsDialog::Form_Load() {
+  ui::keepDefaultBorderWithFocus(hwnd_);
   ui::applyNumericKeyFilter(GetDlgItem(hwnd_, IDC_SMTP_PORT));
   for (auto [id, field] : kTextFields) ui::removeTextLimit(GetDlgItem(hwnd_, id));
   ui::removeTextLimit(GetDlgItem(hwnd_, IDC_MESSAGE));

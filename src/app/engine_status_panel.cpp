@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "base/error.h"
+#include "ui/dialog_focus.h"
 #include "ui/gdi.h"
 #include "ui/message_box.h"
 #include "ui/resource.h"
@@ -124,8 +125,10 @@ void EngineStatusPanel::setServiceLight(bool running) {
 void EngineStatusPanel::showRow(int green, int red, int start, int stop, bool running) {
   ShowWindow(GetDlgItem(window_, green), running ? SW_SHOW : SW_HIDE);
   ShowWindow(GetDlgItem(window_, red), running ? SW_HIDE : SW_SHOW);
-  EnableWindow(GetDlgItem(window_, start), !running);
-  EnableWindow(GetDlgItem(window_, stop), running);
+  // The button that goes out passes the focus, if it has it, to the one that comes in.
+  HWND on = GetDlgItem(window_, running ? stop : start), off = GetDlgItem(window_, running ? start : stop);
+  EnableWindow(on, TRUE);
+  ui::disableKeepingFocus(off, on);
 }
 
 // ---- The engine program's row and its watchdog ---------------------------------

@@ -8,6 +8,7 @@
 #include "app/item_store.h"
 #include "app/popup_menu.h"
 #include "app/service_picker.h"
+#include "ui/dialog_focus.h"
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/resource.h"
@@ -171,12 +172,10 @@ void ItemListPanel::refreshTasklist_Click() { loadProcesslist(); }
 void ItemListPanel::MSFlexGrid1_MouseDown() { showPopupMenu(window_, IDR_GRID_MENU); }
 
 void ItemListPanel::cmdAddnew_Click() {
-  HWND button = GetDlgItem(window_, IDC_ADD_PROGRAM);
-  EnableWindow(button, FALSE);
+  ui::DisabledWhileBusy button(GetDlgItem(window_, IDC_ADD_PROGRAM));
   try {
     if (formats::itemFileIsFull(formats::itemFilePath(folder_))) {
       ui::showNotice(window_, kListFullMessage);
-      EnableWindow(button, TRUE);
       return;
     }
     const std::string path = ui::chooseFile(window_, "Choose .exe file you would like to monitor",
@@ -191,16 +190,13 @@ void ItemListPanel::cmdAddnew_Click() {
       }
     }
   } catch (const std::exception& e) {
-    EnableWindow(button, TRUE);
+    button.enable();
     ui::showError(window_, e);
-    return;
   }
-  EnableWindow(button, TRUE);
 }
 
 void ItemListPanel::cmdDelete_Click() {
-  HWND button = GetDlgItem(window_, IDC_DELETE_ITEM);
-  EnableWindow(button, FALSE);
+  ui::DisabledWhileBusy button(GetDlgItem(window_, IDC_DELETE_ITEM));
   const int row = grid_.selectedRow();
   const LPARAM slot = row < 0 ? ui::Grid::kNoData : grid_.rowData(row);
   if (slot == ui::Grid::kNoData) {
@@ -211,13 +207,12 @@ void ItemListPanel::cmdDelete_Click() {
       formats::rewriteWithout(formats::itemFilePath(folder_), itemSlots, static_cast<long>(slot));
       loadProcesslist();
     } catch (const std::exception&) {
-      EnableWindow(button, TRUE);
+      button.enable();
       ui::showNotice(window_, kDeleteFailedMessage);
       return;
     }
   }
   ui::showArrow();
-  EnableWindow(button, TRUE);
 }
 
 void ItemListPanel::cmdAddService_Click() {

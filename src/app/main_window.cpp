@@ -9,6 +9,7 @@
 #include "app/titles.h"
 #include "base/text.h"
 #include "control/engine_programs.h"
+#include "ui/dialog_focus.h"
 #include "ui/message_box.h"
 #include "ui/resource.h"
 #include "ui/wait_cursor.h"
@@ -70,6 +71,7 @@ bool MainWindow::show() {
       instance_, MAKEINTRESOURCEA(IDD_MAIN_WINDOW), nullptr,
       [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, reinterpret_cast<LPARAM>(this));
   if (!hwnd_) return false;
+  ui::keepDefaultBorderWithFocus(hwnd_);
   ShowWindow(hwnd_, SW_SHOWNORMAL);
   UpdateWindow(hwnd_);
   PostMessageA(hwnd_, kPrepareRebuild, 0, 0);

@@ -9,6 +9,7 @@
 #include "base/generic_order.h"
 #include "base/text.h"
 #include "formats/item_file.h"
+#include "ui/dialog_focus.h"
 #include "ui/grid.h"
 #include "ui/message_box.h"
 #include "ui/resource.h"
@@ -72,6 +73,7 @@ INT_PTR ServicePicker::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void ServicePicker::Form_Load() {
+  ui::keepDefaultBorderWithFocus(hwnd_);
   grid_ = ui::Grid(GetDlgItem(hwnd_, IDC_SERVICE_GRID));
   grid_.setUp({"", "Service Name", "Service Status"});
   grid_.setDesignedWidths({0.6, 0.2});

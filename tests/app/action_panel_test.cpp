@@ -2,6 +2,7 @@
 // byte.
 #include <gtest/gtest.h>
 
+#include "e2e/input.h"
 #include "e2e/utility.h"
 
 namespace {
@@ -62,6 +63,11 @@ TEST(ActionPanel, LoadsEachControlByItselfAndSavesNineteenLines) {
 TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
   AppFolder app;
   Utility utility(app);
+  // The default border goes with the focus, also when the mouse moves it into a field.
+  pressKeys("Tab");  // from the grid to "&Add Exe File"
+  ASSERT_TRUE(waitUntil([&] { return buttonsDrawnAsDefault(utility.main) == 1; }));
+  clickOn(utility.control(IDC_EMAIL_ADDRESSES));
+  EXPECT_TRUE(waitUntil([&] { return buttonsDrawnAsDefault(utility.main) == 0; }));
   for (int id : {IDC_RESTART_SECONDS, IDC_REPEAT_MINUTES}) {
     HWND field = utility.control(id);
     setText(field, "");

@@ -2,6 +2,7 @@
 // refresh, both rows and their buttons, the watchdog, and blanks that start no other program.
 #include <gtest/gtest.h>
 
+#include "e2e/input.h"
 #include "e2e/utility.h"
 
 namespace {
@@ -56,12 +57,15 @@ TEST(EngineStatus, AFirstStartInstallsTheServiceAndEachRowFollowsItsButtons) {
   EXPECT_EQ(engineServiceStatus().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
   ASSERT_TRUE(click(utility.control(IDC_START_SERVICE)));
   ASSERT_TRUE(becomes(utility, kServiceRow, 1));
-  // The program's buttons change both rows, through the refresh.
-  ASSERT_TRUE(click(utility.control(IDC_START_PROGRAM)));
+  // The program's buttons change both rows, through the refresh, which passes on the focus of the one
+  // it disables.
+  clickOn(utility.control(IDC_START_PROGRAM));
   ASSERT_TRUE(becomes(utility, kProgramRow, 1));
   EXPECT_EQ(light(utility, kServiceRow), 1);
-  ASSERT_TRUE(click(utility.control(IDC_STOP_PROGRAM)));
+  EXPECT_EQ(focusedWindow(), utility.control(IDC_STOP_PROGRAM));
+  pressKeys("space");
   ASSERT_TRUE(becomes(utility, kProgramRow, 0));
+  EXPECT_EQ(focusedWindow(), utility.control(IDC_START_PROGRAM));
 
   // A later start finds the service and installs nothing.
   PostMessageA(utility.main, WM_CLOSE, 0, 0);
