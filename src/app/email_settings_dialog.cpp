@@ -30,8 +30,12 @@ INT_PTR EmailSettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM) {
     case WM_INITDIALOG:
       Form_Load();
       return TRUE;  // the focus goes to the first control, "Exit and &Save"
-    case WM_CLOSE:  // the title-bar close button
+    case WM_SYSCOMMAND:
+      // The title-bar close button, the window menu's Close and Alt+F4.
+      if ((wParam & 0xFFF0) != SC_CLOSE) break;
       CancelButton_Click();
+      return TRUE;
+    case WM_CLOSE:  // a multi-line field's answer to Esc: it closes nothing
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {

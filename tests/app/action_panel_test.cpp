@@ -129,7 +129,9 @@ TEST(ActionPanel, TheSoundBrowseFillsTheFieldAndAFailedSaveEndsTheProgram) {
 
 HWND openEmailSettings(const Utility& utility) {
   click(utility.control(IDC_EMAIL_SETTINGS));
-  return waitForTopWindow(utility.id(), "#32770", "Email Settings");
+  HWND dialog = waitForTopWindow(utility.id(), "#32770", "Email Settings");
+  waitUntil([&] { return IsWindowVisible(dialog) != 0; });  // filled before it shows
+  return dialog;
 }
 
 TEST(EmailSettings, ShowsTheStoredValuesCancelsAndSavesWithThePanelsLastSavedValues) {
@@ -153,8 +155,6 @@ TEST(EmailSettings, ShowsTheStoredValuesCancelsAndSavesWithThePanelsLastSavedVal
       EXPECT_GT(SendMessageA(item(IDC_MESSAGE), EM_GETLIMITTEXT, 0, 0), 1000000);
       for (int id : {IDC_FROM_ADDRESS, IDC_SMTP_SERVER, IDC_USER_NAME, IDC_SUBJECT, IDC_MESSAGE})
         setText(item(id), "9");
-      // Enter and Esc in a field press nothing.
-      for (WPARAM key : {VK_RETURN, VK_ESCAPE}) PostMessageA(item(IDC_SUBJECT), WM_KEYDOWN, key, 0);
       toggle(item(IDC_USE_AUTHENTICATION));
       ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(item(IDC_USER_NAME)) != 0; }));
       EXPECT_EQ(windowText(item(IDC_USER_NAME)), "9") << "enabled fields keep their text";
@@ -183,6 +183,28 @@ TEST(EmailSettings, ShowsTheStoredValuesCancelsAndSavesWithThePanelsLastSavedVal
             lines({" 0 ", "100", "", "", "", "", "", "", "", "me@here", "mail.example", "25", " 0 ", "user",
                    "secret", "Stopped: %process%", "line 1%20line 2"}))
       << "the disabled fields are saved as they stand";
+}
+
+// Keys in any field: Enter and Esc close nothing; Alt+F4, as the title-bar button, cancels.
+TEST(EmailSettings, EnterAndEscInEveryFieldLeaveItOpenAndTheCloseButtonCancels) {
+  AppFolder app;
+  const std::string stored = lines({"", "", "", "", "", "", "", "", "", "me@here", "", "", " 1 "});
+  app.write("settings.ob", stored);
+  Utility utility(app);
+  HWND dialog = openEmailSettings(utility);
+  ASSERT_NE(dialog, nullptr);
+  for (int id : {IDC_FROM_ADDRESS, IDC_SMTP_SERVER, IDC_SMTP_PORT, IDC_USER_NAME, IDC_PASSWORD, IDC_SUBJECT,
+                 IDC_MESSAGE}) {
+    HWND field = GetDlgItem(dialog, id);
+    clickOn(field);
+    ASSERT_TRUE(waitUntil([&] { return focusedWindow() == field; })) << id;
+    pressKeys("Return Escape 8");  // the 8 shows once the keys before it are handled
+    waitUntil([&] { return !IsWindow(dialog) || windowText(field).find('8') != std::string::npos; });
+    ASSERT_TRUE(IsWindow(dialog)) << id;
+  }
+  pressKeys("alt+F4");
+  ASSERT_TRUE(waitUntil([&] { return !IsWindow(dialog); }));
+  EXPECT_EQ(app.read("settings.ob"), stored);
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ void editEmailSettings(const Utility& utility, std::initializer_list<std::pair<i
   click(utility.control(IDC_EMAIL_SETTINGS));
   HWND dialog = waitForTopWindow(utility.id(), "#32770", "Email Settings");
   ASSERT_NE(dialog, nullptr);
+  ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(dialog) != 0; }));  // its buttons answer once shown
   for (const auto& [id, text] : fields)
     SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
   if (toggleAuthentication) toggle(GetDlgItem(dialog, IDC_USE_AUTHENTICATION));
