@@ -35,15 +35,22 @@ void ItemListPanel::attach(HWND window) {
 
 LRESULT CALLBACK ItemListPanel::gridProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                          DWORD_PTR self) {
-  if (message == WM_RBUTTONDOWN) {
+  // Shift+F10 and the menu key ask with the position -1, -1; the mouse's
+  // request after its press is passed over, as the press opened the menu.
+  const bool fromKeyboard = message == WM_CONTEXTMENU && lParam == -1;
+  if (message == WM_RBUTTONDOWN || fromKeyboard) {
     auto* panel = reinterpret_cast<ItemListPanel*>(self);
     try {
-      panel->MSFlexGrid1_MouseDown();
+      if (fromKeyboard)
+        showPopupMenu(panel->window_, IDR_GRID_MENU, panel->grid_.menuPoint());
+      else
+        panel->MSFlexGrid1_MouseDown();
     } catch (const std::exception& e) {
       ui::showError(panel->window_, e);
     }
     return 0;
   }
+  if (message == WM_CONTEXTMENU) return 0;
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 

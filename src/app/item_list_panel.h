@@ -62,7 +62,7 @@ class ItemListPanel {
   void rebuild();
 
   // The grid's right button opens the menu on the press, leaving the
-  // selection as it is.
+  // selection as it is; the keyboard opens it at the selected row.
   static LRESULT CALLBACK gridProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                    DWORD_PTR self);
 

@@ -2,12 +2,14 @@
 
 namespace app {
 
-void showPopupMenu(HWND owner, int menuId) {
+void showPopupMenu(HWND owner, int menuId, std::optional<POINT> at) {
   HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
   if (!menu) return;
-  POINT at;
-  GetCursorPos(&at);
-  TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, owner,
+  if (!at) {
+    at.emplace();
+    GetCursorPos(&*at);
+  }
+  TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at->x, at->y, 0, owner,
                  nullptr);
   DestroyMenu(menu);
   // Lets the menu close properly when the user clicks elsewhere.

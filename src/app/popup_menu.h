@@ -1,11 +1,14 @@
 #pragma once
-// Shows a pop-up menu of the resources at the pointer.
+// Shows a pop-up menu of the resources at the pointer, or at a given place.
 #include <windows.h>
+
+#include <optional>
 
 namespace app {
 
-// The first pop-up of menu resource `menuId`, at the pointer, for `owner`,
-// which receives the chosen item's WM_COMMAND.
-void showPopupMenu(HWND owner, int menuId);
+// The first pop-up of menu resource `menuId`, for `owner`, which receives
+// the chosen item's WM_COMMAND: at `at` (screen coordinates) when given,
+// else at the pointer.
+void showPopupMenu(HWND owner, int menuId, std::optional<POINT> at = std::nullopt);
 
 }  // namespace app

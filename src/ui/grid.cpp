@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 namespace ui {
 namespace {
@@ -46,7 +47,6 @@ LPARAM Grid::rowData(int row) const {
 }
 
 void Grid::showRows(std::vector<Row> rows) {
-  clearSelection();
   // The rows that stay and change, drawn again; a change of the count
   // draws what it adds or takes away.
   int first = -1, last = -1;
@@ -60,11 +60,27 @@ void Grid::showRows(std::vector<Row> rows) {
   if (countChanges) ListView_SetItemCountEx(hwnd_, rowCount(), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
   if (first >= 0) ListView_RedrawItems(hwnd_, first, last);
   if (!rows_.empty()) ListView_EnsureVisible(hwnd_, 0, FALSE);
+  clearSelection();
 }
 
 int Grid::selectedRow() const { return ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); }
 
-void Grid::clearSelection() { ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
+void Grid::clearSelection() {
+  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  if (!rows_.empty()) ListView_SetItemState(hwnd_, 0, LVIS_FOCUSED, LVIS_FOCUSED);
+}
+
+POINT Grid::menuPoint() const {
+  POINT at{0, 0};
+  int row = selectedRow();
+  if (row < 0) row = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+  RECT r{};
+  if (row >= 0 && ListView_EnsureVisible(hwnd_, row, FALSE) &&
+      ListView_GetItemRect(hwnd_, row, &r, LVIR_BOUNDS))
+    at = {r.left, r.bottom};
+  ClientToScreen(hwnd_, &at);
+  return at;
+}
 
 std::optional<LRESULT> Grid::answer(NMHDR& header) const {
   if (header.hwndFrom != hwnd_) return std::nullopt;
@@ -90,8 +106,9 @@ std::optional<LRESULT> Grid::answer(NMHDR& header) const {
 }
 
 // As a list that keeps its text searches it: from the start row on, round
-// to the top if asked, for a first cell that begins with (or is) the text,
-// ignoring letter case; -1 when none does.
+// to the top if asked, for a row whose first visible cell (column 1: column
+// 0 is in effect invisible) begins with, or is, the text, blanks before it
+// and letter case ignored; -1 when none does.
 LRESULT Grid::findRow(UINT flags, const std::string& text, int start) const {
   if (!(flags & (LVFI_STRING | LVFI_PARTIAL))) return -1;
   const std::size_t count = rows_.size();
@@ -100,9 +117,11 @@ LRESULT Grid::findRow(UINT flags, const std::string& text, int start) const {
   for (std::size_t i = 0; i < count; ++i) {
     const std::size_t row = (first + i) % count;
     if (row < first && !(flags & LVFI_WRAP)) break;
-    const std::string cell = rows_[row].cells.empty() ? "" : rows_[row].cells[0];
+    const auto& cells = rows_[row].cells;
+    std::string_view cell = cells.size() > 1 ? std::string_view(cells[1]) : std::string_view();
+    cell.remove_prefix(std::min(cell.find_first_not_of(' '), cell.size()));
     const bool whole = (flags & LVFI_PARTIAL) || cell.size() == text.size();
-    if (whole && cell.size() >= text.size() && _strnicmp(cell.c_str(), text.c_str(), text.size()) == 0)
+    if (whole && cell.size() >= text.size() && _strnicmp(cell.data(), text.c_str(), text.size()) == 0)
       return static_cast<LRESULT>(row);
   }
   return -1;

@@ -43,11 +43,17 @@ class Grid {
 
   // The selected row, or -1 when none is.
   int selectedRow() const;
+  // No row selected; the first one keeps the focus mark, so that a focused
+  // grid shows where the arrow keys start.
   void clearSelection();
+
+  // Where a menu opened from the keyboard goes, in screen coordinates: under
+  // the selected row (or the focused one), else at the grid's top left.
+  POINT menuPoint() const;
 
   // The list keeps no text of its own (an owner-data list view): it asks its
   // window for each cell it draws or is asked for, and for the row whose
-  // first cell begins with what the user types. Answers such a request of
+  // first visible cell begins with what the user types. Answers such a request of
   // this grid's with the value its window returns for it; nothing for any
   // other notification.
   std::optional<LRESULT> answer(NMHDR& header) const;

@@ -35,13 +35,26 @@ TEST(ItemGrid, ShowsEachItemWithItsStateAndRereadsTheFileOnlyWhenAsked) {
   app.write("processes.ob", " \r\nnew.exe|C:\\new.exe\r\n");
   pumpFor(500ms);
   EXPECT_EQ(utility.gridRows(), expected);
-  // ... until "Refresh" on the menu that the right press opens, the selection left where it was.
+  // ... until "Refresh" on its menu, which a right press opens, the selection left as it was, and the
+  // keys at the selected row.
   selectListRow(utility.grid(), 2);
   rightPressListRow(utility.grid(), 3);
   HWND menu = nullptr;
   ASSERT_TRUE(waitUntil([&] { return (menu = findPopupMenu(utility.id())) != nullptr; }));
   EXPECT_EQ(selectedListRow(utility.grid()), 2);
-  chooseMenuItem(menu, 0);  // "&Refresh"
+  pressKeys("Escape");
+  ASSERT_TRUE(waitUntil([&] { return findPopupMenu(utility.id()) == nullptr; }));
+  ASSERT_EQ(focusedWindow(), utility.grid());
+  RECT grid{}, shown{};
+  GetWindowRect(utility.grid(), &grid);
+  for (const char* key : {"shift+F10", "Menu"}) {
+    pressKeys(key);
+    ASSERT_TRUE(waitUntil([&] { return (menu = findPopupMenu(utility.id())) != nullptr; })) << key;
+    GetWindowRect(menu, &shown);
+    EXPECT_TRUE(PtInRect(&grid, POINT{shown.left, shown.top})) << key;
+    pressKeys(key[0] == 's' ? "Escape" : "r");  // "&Refresh"
+    ASSERT_TRUE(waitUntil([&] { return findPopupMenu(utility.id()) == nullptr; }));
+  }
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("new.exe") >= 0; }));
 
   // A file that cannot be read: the message, and the empty rows.

@@ -64,6 +64,9 @@ TEST(StartUp, AFirstStartCreatesBothFilesAndShowsEmptyControls) {
   EXPECT_EQ(app.read("processes.ob"), " \r\n");
   EXPECT_EQ(app.read("settings.ob"), " \r\n");
   EXPECT_FALSE(e2e::findMessageBox(utility.id()));
+  // Active, and the grid shows where its keys start.
+  EXPECT_TRUE(e2e::captionDrawnActive(utility.main));
+  EXPECT_EQ(e2e::focusedListRow(utility.grid()), 0);
   for (int id : {IDC_RESTART, IDC_LOG, IDC_SEND_EMAIL, IDC_REPEAT_EMAIL, IDC_PLAY_SOUND})
     EXPECT_EQ(SendMessageA(utility.control(id), BM_GETCHECK, 0, 0), BST_UNCHECKED) << id;
   for (int id : {IDC_RESTART_SECONDS, IDC_EMAIL_ADDRESSES, IDC_REPEAT_MINUTES, IDC_SOUND_FILE})
