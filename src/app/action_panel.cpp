@@ -45,6 +45,8 @@ LRESULT CALLBACK soundNote(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     ui::showNotice(GetParent(hwnd), kSoundNote);
     const bool checked = SendMessageA(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
     SendMessageA(hwnd, BM_SETCHECK, checked ? BST_UNCHECKED : BST_CHECKED, 0);
+    // The focus goes where the press would have put it.
+    SendMessageA(GetParent(hwnd), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hwnd), TRUE);
     return 0;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);

@@ -110,7 +110,10 @@ LRESULT MainWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
       Form_Load();
-      return TRUE;
+      // No focus yet: a focus set in the hidden window would make it active
+      // unseen, and its caption would then show inactive. Shown, it becomes
+      // active, and the dialog manager gives the focus to the first control.
+      return FALSE;
     case WM_TIMER:
       onTimer(wParam);
       return 0;

@@ -80,19 +80,18 @@ TEST(ActionPanel, FieldsTakeWhatTheyShouldAndTheNotesShowOnEveryPress) {
   for (int id : {IDC_RESTART_SECONDS, IDC_EMAIL_ADDRESSES, IDC_REPEAT_MINUTES, IDC_SOUND_FILE})
     EXPECT_GT(SendMessageA(utility.control(id), EM_GETLIMITTEXT, 0, 0), 1000000) << "no limit: " << id;
 
-  // The sound note on a press of the unchecked box, also when the press is
-  // the second of a double-click that first unchecked it.
+  // The sound note on a press of the unchecked box, then the focus on the box; the note also when the
+  // press is the second of a double-click that first unchecked it.
   HWND sound = utility.control(IDC_PLAY_SOUND);
-  for (UINT press : {WM_LBUTTONDOWN, WM_LBUTTONDBLCLK}) {
-    const bool twice = press == WM_LBUTTONDBLCLK;
-    for (UINT message :
-         {twice ? UINT{WM_LBUTTONDOWN} : 0u, twice ? UINT{WM_LBUTTONUP} : 0u, press, UINT{WM_LBUTTONUP}})
-      if (message) PostMessageA(sound, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5));
-    answerBox(utility.id(), "Note: Sound will not play when monitoring services. ", BoxIcon::Information);
-    pumpFor(300ms);
-    EXPECT_EQ(checkState(sound), BST_CHECKED) << press;
-    EXPECT_FALSE(findMessageBox(utility.id()));
-  }
+  clickOn(sound);
+  answerBox(utility.id(), "Note: Sound will not play when monitoring services. ", BoxIcon::Information);
+  EXPECT_TRUE(waitUntil([&] { return checkState(sound) == BST_CHECKED && focusedWindow() == sound; }));
+  for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+    PostMessageA(sound, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(5, 5));
+  answerBox(utility.id(), "Note: Sound will not play when monitoring services. ", BoxIcon::Information);
+  pumpFor(300ms);
+  EXPECT_EQ(checkState(sound), BST_CHECKED);
+  EXPECT_FALSE(findMessageBox(utility.id()));
 
   // "View Log" is drawn underlined, and a double-click on it starts one Notepad with the log's full path.
   HWND viewLog = utility.control(IDC_VIEW_LOG);
