@@ -19,7 +19,7 @@ void showError(HWND owner, const std::string& description);
 void showError(HWND owner, const std::exception& failure);
 // A confirmation with the question icon (style 36); true only for Yes.
 bool confirmWithQuestion(HWND owner, const std::string& text);
-// A confirmation without icon (style 4); true only for Yes.
+// A confirmation without icon (style 4), in the foreground; true only for Yes.
 bool confirm(HWND owner, const std::string& text, const char* title = kAppTitle);
 
 }  // namespace ui

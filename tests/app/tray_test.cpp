@@ -1,6 +1,7 @@
 // The utility in the tray: its icon and menu, and the rules by which the main window hides and comes back.
 #include <gtest/gtest.h>
 
+#include "e2e/input.h"
 #include "e2e/utility.h"
 
 namespace {
@@ -46,10 +47,13 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
   ASSERT_TRUE(waitUntil([&] { return !hidden(utility.main) && !IsIconic(utility.main); }));
   EXPECT_TRUE(waitUntil([&] { return utility.rowNamed("again.exe") >= 0; }));
 
-  // "Shut Down" asks first: No changes nothing; Yes stops the engine, removes the icon and ends the utility.
+  // "Shut Down" asks first, and the box takes keys with the window hidden: N changes nothing; Y stops
+  // the engine, removes the icon and ends the utility.
   ASSERT_TRUE(waitUntil([&] { return click(utility.control(IDC_START_PROGRAM)); }));
   ASSERT_TRUE(waitUntil([] { return processesNamed("BrennixMonitor.exe") == 1; }));
-  for (const char* answer : {"&No", "&Yes"}) {
+  PostMessageA(utility.main, WM_SYSCOMMAND, SC_CLOSE, 0);
+  ASSERT_TRUE(waitUntil([&] { return hidden(utility.main); }));
+  for (const char* answer : {"n", "y"}) {
     menu = openTrayMenu(utility);
     ASSERT_NE(menu, nullptr);
     chooseMenuItem(menu, 0);
@@ -58,9 +62,11 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
     EXPECT_EQ(box->text, "Are you sure you?");
     EXPECT_EQ(box->caption, "Confirm shut down");
     EXPECT_EQ(box->buttons, (std::vector<std::string>{"&Yes", "&No"}));
-    box->press(answer);
-    pumpFor(300ms);
-    if (answer[1] == 'N') {
+    ASSERT_TRUE(waitUntil([&] { return GetParent(focusedWindow()) == box->window; }));  // as a user sees it
+    pressKeys(answer);
+    ASSERT_TRUE(waitUntil([&] { return !IsWindow(box->window); })) << answer;
+    if (answer[0] == 'n') {
+      pumpFor(300ms);
       EXPECT_TRUE(utility.process.running());
       EXPECT_EQ(processesNamed("BrennixMonitor.exe"), 1) << "the engine runs on";
     }
