@@ -71,11 +71,12 @@ std::string Reply::text() const {
 
 ReplyRead readReply(std::string_view input) {
   ReplyRead read;
-  const ReplyRead malformed{ReplyRead::Malformed, {}, 0};
+  ReplyRead malformed{ReplyRead::Malformed, {}, 0};
   std::size_t pos = 0;
   for (;;) {
     const std::size_t lf = input.find('\n', pos);
-    std::string_view line = input.substr(pos, lf == std::string_view::npos ? input.npos : lf - pos);
+    std::string_view line =
+        input.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf - pos);
     // A line can be judged before its end has arrived once its first bytes are wrong.
     const bool bad = [&] {
       for (std::size_t i = 0; i < 3 && i < line.size(); ++i)

@@ -13,7 +13,7 @@ namespace mail {
 
 // A reply holds at most this many bytes, all its lines together; a server that
 // sends more without ending the reply is not speaking SMTP.
-inline constexpr std::size_t kMaxReplyBytes = 64 * 1024;
+inline constexpr std::size_t kMaxReplyBytes = std::size_t{64} * 1024;
 
 struct Reply {
   int code = 0;                    // the three digits, 250 for "250 OK"

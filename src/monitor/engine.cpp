@@ -438,7 +438,7 @@ DWORD Engine::timeout(std::int64_t now) const {
   if (duty_.held())
     for (const auto& item : items_) consider(item->policy.nextDue(actions_));
   if (!next) return INFINITE;
-  return static_cast<DWORD>(std::clamp<std::int64_t>(*next - now, 0, 24 * 3600 * 1000));
+  return static_cast<DWORD>(std::clamp<std::int64_t>(*next - now, 0, std::int64_t{24} * 3600 * 1000));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "monitor/stop_policy.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/text.h"
 
@@ -27,7 +28,7 @@ std::int64_t minutesOr(const formats::Slot& slot, std::int64_t fallback) {
   if (!base::isNumber(text)) return fallback * 60'000;
   const double minutes = base::leadingNumber(base::trimBlanks(text));
   if (!(minutes > 0 && minutes <= 10'080)) return fallback * 60'000;
-  return std::max<std::int64_t>(1'000, static_cast<std::int64_t>(minutes * 60'000 + 0.5));
+  return std::max<std::int64_t>(1'000, std::llround(minutes * 60'000));
 }
 
 std::vector<std::string> splitAddresses(std::string_view text) {

@@ -49,11 +49,11 @@ struct Moment {
 // port 25.
 struct StopActions {
   bool restart = true;
-  std::int64_t restartDelayMs = kDefaultRestartSeconds * 1000;
+  std::int64_t restartDelayMs = std::int64_t{kDefaultRestartSeconds} * 1000;
   bool log = false;
   bool sendEmail = false;
   bool repeatEmail = false;
-  std::int64_t repeatMs = kDefaultRepeatMinutes * 60'000;
+  std::int64_t repeatMs = std::int64_t{kDefaultRepeatMinutes} * 60'000;
   bool playSound = false;
   std::string soundFile;
   MailRequest mail;  // server, sender, recipients, subject; the body as stored

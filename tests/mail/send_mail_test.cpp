@@ -90,10 +90,11 @@ TEST(SendMail, LogsInAndStartsTlsOnlyWithATrustedCertificateForTheHost) {
       {"untrusted", right, "not trusted"},
       {"othername", right, "another name"}};
   for (const auto& [mode, password, outcome] : cases) {
+    const std::string pass = password;  // clang 14 cannot capture a structured binding
     const Outcome o = send(mailServer(mode, "localhost"), [&](mail::SendMail& m) {
       m.useAuthentication = true;
       m.userName = support::kMailUser;
-      m.password = password;
+      m.password = pass;
     });
     const auto got = receivedMail(o.token);
     const bool delivered = std::string_view(outcome).starts_with("auth:");
@@ -112,9 +113,10 @@ TEST(SendMail, FailsWithinTheTimeOutOnFaultyServersAndBeforeConnectingOnALineBre
                                               {"longline", nullptr, "64 KB"},
                                               {"plain", "Hello\r\nBcc: evil@z.test", "line break"}};
   for (const auto& [mode, subject, failure] : cases) {
+    const char* header = subject;  // clang 14 cannot capture a structured binding
     const Outcome o = send(mailServer(mode), [&](mail::SendMail& m) {
       m.timeouts = {1500ms, 1500ms, 4s};
-      if (subject) m.subject = subject;
+      if (header) m.subject = header;
     });
     EXPECT_EQ(std::tuple(o.failures, o.successes), std::tuple(1, 0)) << mode;
     EXPECT_NE(o.failure.find(failure), std::string::npos) << mode << " " << o.failure;

@@ -18,7 +18,7 @@ std::string readWholeFile(const std::string& path) {
 std::string mailServer(const std::string& mode, const std::string& host) {
   std::istringstream lines(readWholeFile(mailServerFolder() + "/ports.txt"));
   for (std::string name, port; lines >> name >> port;)
-    if (name == mode) return host + ":" + port;
+    if (name == mode) return host + ":" += port;
   throw std::out_of_range("no mail server " + mode);
 }
 
