@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils
-          imagemagick googletest python3-aiosmtpd openssl clang unzip)
+          imagemagick googletest python3-aiosmtpd openssl clang clang-format clang-tidy unzip)
 
 say() { printf '== %s\n' "$*" >&2; }
 
