@@ -14,6 +14,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::setlocale(LC_CTYPE, "");  // names compare as Windows compares them
   win::unique_handle shutdown(CreateEventA(nullptr, TRUE, FALSE, monitor::kShutdownEventName));
   if (!shutdown) return 1;
-  const monitor::EngineOptions options{win::appFolder(), true};
+  const monitor::EngineOptions options{win::appFolder(), monitor::EngineKind::Program};
   return monitor::runEngine(shutdown.get(), options) == NO_ERROR ? 0 : 1;
 }

@@ -20,7 +20,7 @@
 namespace {
 
 // The service's engine: the folder of its program, no sound.
-monitor::EngineOptions engineOptions() { return {win::appFolder(), false}; }
+monitor::EngineOptions engineOptions() { return {win::appFolder(), monitor::EngineKind::Service}; }
 
 // The longest a single step of the start or the stop should take.
 constexpr DWORD kPendingWaitHintMs = 3000;
