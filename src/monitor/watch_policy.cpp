@@ -9,7 +9,7 @@ void ReadSchedule::changed(std::int64_t now) {
   settled_ = std::min(now + kSettleMs, *firstChange_ + kLongestSettleMs);
 }
 
-void ReadSchedule::retryAt(std::int64_t at) { retry_ = at; }
+void ReadSchedule::retryAt(std::int64_t at) { retry_ = retry_ ? std::min(*retry_, at) : at; }
 
 void ReadSchedule::read() { firstChange_ = settled_ = retry_ = std::nullopt; }
 

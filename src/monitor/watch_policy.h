@@ -18,7 +18,7 @@ inline constexpr std::int64_t kLongestSettleMs = 1000;
 class ReadSchedule {
  public:
   void changed(std::int64_t now);  // the folder changed
-  void retryAt(std::int64_t at);   // read again then, changed or not
+  void retryAt(std::int64_t at);   // read again then at the latest, changed or not
   void read();                     // the files were read: nothing is due
   std::optional<std::int64_t> due() const;
 
