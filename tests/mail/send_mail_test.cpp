@@ -104,7 +104,7 @@ TEST(SendMail, FailsWithinTheTimeOutOnFaultyServersAndBeforeConnectingOnALineBre
   }
 }
 
-// Postfix, strict as company servers are: a relay, AUTH LOGIN after STARTTLS, AUTH PLAIN under TLS at once.
+// Postfix, strict as company servers are (see mail/smtp_server.py).
 TEST(SendMail, StrictServersTakeEncodedHeadersAndTheBodyAsTheyCanAndHearWhoWasRefused) {
   TrustedTestCa ca;
   ASSERT_TRUE(ca.ok);
@@ -124,7 +124,7 @@ TEST(SendMail, StrictServersTakeEncodedHeadersAndTheBodyAsTheyCanAndHearWhoWasRe
       {"smtps", 65001, "Br\xc3\xa9nnix <monitor@brennix.test>", "admin@x.test", euros + euros + euros + "x ",
        right, "", 1},
       {"submission", 1252, "monitor@brennix.test", "admin@x.test", "", "wrong", " (AUTH LOGIN): 535 ", 0},
-      // The envelope takes the bare address, else the relay refuses it.
+      // The bare address in the envelope, else the relay refuses it.
       {"relay", 1252, "monitor@brennix.test (Brennix)", "stale@x.test", "", "",
        "recipient stale@x.test (550 5.1.1 <stale@x.test>: Recipient address rejected", 0},
       {"relay", 1252, "monitor@brennix.test", "admin@x.test; stale@x.test ;ops@y.test", "", "",

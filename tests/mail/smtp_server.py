@@ -1,19 +1,20 @@
 #!/usr/bin/python3
 """SMTP servers on 127.0.0.1 for the mail tests, one port per behaviour, listed in DIR/ports.txt by "start DIR"
-and ended by "stop DIR" or LIFETIME. Scripted ones put each message in DIR/msg-N.txt (envelope, login, TLS, blank,
-message). Postfix, strict as company servers are, with Dovecot for logins, runs as root from DIR/postfix alone."""
+and ended by "stop DIR" or LIFETIME: scripted ones, which put each message in DIR/msg-N.txt (envelope, login, TLS,
+blank, message), and Postfix with Dovecot, run as root from DIR/postfix alone."""
 import asyncio, contextlib, itertools, os, pwd, shutil, signal, socket, ssl, subprocess, sys, time
 from aiosmtpd.smtp import SMTP, AuthResult
 
 USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", 180
 AUTH = " -o smtpd_sasl_auth_enable=yes -o smtpd_relay_restrictions=permit_sasl_authenticated,reject"
 POSTFIX = {
-    "relay": " -o smtpd_discard_ehlo_keywords=8bitmime",  # port 25 in a company: no TLS, no login
+    "relay": " -o smtpd_discard_ehlo_keywords=8bitmime",  # no TLS or login
     "submission": AUTH + " -o smtpd_tls_security_level=encrypt -o smtpd_sasl_mechanism_filter=login"
                          " -o debug_peer_list=127.0.0.1 -o debug_peer_level=1",  # logs every command
     "smtps": AUTH + " -o smtpd_tls_wrappermode=yes"}
-INTERNAL = ["cleanup unix n - n - 0", "qmgr unix n - n 300 1", "tlsmgr unix - - n 1000? 1", "proxymap unix - - n - -",
-            "rewrite unix - - n - - trivial-rewrite", "virtual unix - n n - -", "postlog unix-dgram n - n - 1 postlogd"]
+INTERNAL = ["cleanup unix n - n - 0 cleanup", "qmgr unix n - n 300 1 qmgr", "tlsmgr unix - - n 1000? 1 tlsmgr",
+            "proxymap unix - - n - - proxymap", "rewrite unix - - n - - trivial-rewrite", "virtual unix - n n - - virtual",
+            "postlog unix-dgram n - n - 1 postlogd"]
 
 
 def certificate(d, name, subject, *extensions, signer="ca"):
@@ -74,7 +75,7 @@ async def serve(d):
     await asyncio.sleep(LIFETIME)
 
 
-def start_postfix(d):  # Postfix and Dovecot both bind their ports and sockets before they return
+def start_postfix(d):  # both servers are listening when they return
     ports, nobody = {}, pwd.getpwnam("nobody")
     for name in POSTFIX:
         with socket.socket() as s:
@@ -91,10 +92,10 @@ def start_postfix(d):  # Postfix and Dovecot both bind their ports and sockets b
             f"smtpd_tls_cert_file = {d}/../server.pem", f"smtpd_tls_key_file = {d}/../server.key",
             "smtpd_sasl_type = dovecot", "smtpd_sasl_path = private/auth",
             "virtual_mailbox_domains = x.test y.test", f"virtual_mailbox_base = {d}/mail",
-            "virtual_mailbox_maps = inline:{admin@x.test=x.test/admin/, ops@y.test=y.test/ops/}",
+            "virtual_mailbox_maps = inline:{admin@x.test=all/, ops@y.test=all/}",
             f"virtual_uid_maps = static:{nobody.pw_uid}", f"virtual_gid_maps = static:{nobody.pw_gid}"]
-    master = [line + (" " + line.split()[0] if line.count(" ") == 6 else "") for line in INTERNAL]
-    master += [f"127.0.0.1:{ports[s]} inet n - n - - smtpd -o syslog_name=postfix/{s}{o}" for s, o in POSTFIX.items()]
+    master = INTERNAL + [f"127.0.0.1:{ports[s]} inet n - n - - smtpd -o syslog_name=postfix/{s}{o}"
+                         for s, o in POSTFIX.items()]
     # A wrong password is answered at once.
     dovecot = [f"base_dir = {d}/dovecot", f"state_dir = {d}/dovecot", f"log_path = {d}/dovecot.log",
                "protocols = none", "ssl = no", "auth_mechanisms = plain login", "auth_failure_delay = 0",
@@ -113,7 +114,7 @@ def start_postfix(d):  # Postfix and Dovecot both bind their ports and sockets b
     return "".join(f"{name} {port}\n" for name, port in ports.items())
 
 
-def stop_postfix(d):  # nothing to stop when there is no such folder
+def stop_postfix(d):
     subprocess.run(["postfix", "-c", d + "/etc", "abort"], capture_output=True)
     subprocess.run(["doveadm", "-c", d + "/etc/dovecot.conf", "stop"], capture_output=True)
 

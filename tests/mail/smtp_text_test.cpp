@@ -49,11 +49,9 @@ TEST(SmtpText, FindsStartTlsAndLoginMechanismsInTheEhloReply) {
 }
 
 TEST(SmtpText, SplitsAddressListsAndServersAndNamesThisComputer) {
-  const std::array<const char*, 3> names[] = {// DNS name, local address, EHLO name
-                                              {"pc.corp.example.", "192.0.2.10", "pc.corp.example"},
-
-                                              {"VM", "fe80::1%4", "[IPv6:fe80::1]"}};
-  for (const auto& [dns, local, ehlo] : names) EXPECT_EQ(mail::ehloName(dns, local), ehlo) << dns;
+  // The EHLO name: the fully qualified DNS name, else the local address.
+  EXPECT_EQ(mail::ehloName("pc.corp.example.", "192.0.2.10"), "pc.corp.example");
+  EXPECT_EQ(mail::ehloName("VM", "fe80::1%4"), "[IPv6:fe80::1]");
   EXPECT_EQ(mail::splitAddresses(" a@x.test ; ;b@y.test;\t"),
             (std::vector<std::string>{"a@x.test", "b@y.test"}));
   EXPECT_TRUE(mail::splitAddresses(" ; ").empty());
@@ -112,8 +110,8 @@ TEST(SmtpText, RefusesLineBreaksInHeadersAndMissingValuesBeforeSending) {
 
 TEST(SmtpText, WritesHeadersInSevenBitsWithEncodedWordsOfWholeCharacters) {
   // Characters of two and four bytes, each off the even byte after an "a".
-  const std::tuple<unsigned, std::string, const char*> cases[] = {
-      {936, "\xd6\xd0", "gbk"}, {950, "\xa4\xa4", "big5"}, {65001, "\xf0\x9f\x98\x80", "utf-8"}};
+  const std::tuple<unsigned, std::string, const char*> cases[] = {{936, "\xd6\xd0", "gbk"},
+                                                                  {65001, "\xf0\x9f\x98\x80", "utf-8"}};
   for (const auto& [codePage, character, charset] : cases) {
     std::string text = "a";
     for (int i = 0; i < 40; ++i) text += character;
@@ -121,15 +119,12 @@ TEST(SmtpText, WritesHeadersInSevenBitsWithEncodedWordsOfWholeCharacters) {
     const auto got = support::readHeader(header, "Subject", codePage);
     EXPECT_EQ(std::tuple(got.text, got.charset, got.wellFormed), std::tuple(text, charset, true)) << header;
   }
-  // ASCII as it is, names with specials quoted, long lines folded.
+  // Names with specials quoted, long lists folded.
+  EXPECT_EQ(mail::addressHeader("From", {R"("Brennix, \"M\"" <m@x.test>)"}, "", 0),
+            "From: \"Brennix, \\\"M\\\"\" <m@x.test>\r\n");
   const std::vector<std::string> many(6, "someone.with.a.long.name@x.test");
-  const std::string list = many[0] + ", " + many[0] + ",\r\n ";
-  const std::pair<std::string, std::string> plain[] = {
-      {mail::addressHeader("From", {R"("Brennix, \"M\"" <m@x.test>)"}, "", 0),
-       R"(From: "Brennix, \"M\"" <m@x.test>)"
-       "\r\n"},
-      {mail::addressHeader("To", many, "", 0), "To: " + list + list + many[0] + ", " + many[0] + "\r\n"}};
-  for (const auto& [got, want] : plain) EXPECT_EQ(got, want);
+  const std::string two = many[0] + ", " + many[0];
+  EXPECT_EQ(mail::addressHeader("To", many, "", 0), "To: " + two + ",\r\n " + two + ",\r\n " + two + "\r\n");
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ std::string mailServer(const std::string& mode, const std::string& host) {
 std::vector<std::string> receivedMail(const std::string& token, std::size_t count) {
   const auto read = [&] {
     std::vector<std::string> out;
-    std::error_code missing;  // a mailbox appears with its first message
-    for (const std::string folder : {"", "/postfix/mail/x.test/admin/new", "/postfix/mail/y.test/ops/new"})
+    std::error_code missing;  // Postfix's mailbox comes with its first message
+    for (const std::string folder : {"", "/postfix/mail/all/new"})
       for (const auto& file : std::filesystem::directory_iterator(mailServerFolder() + folder, missing))
         if (!folder.empty() || file.path().filename().string().starts_with("msg-"))
           if (std::string text = readWholeFile(file.path().string()); text.find(token) != std::string::npos)
@@ -66,13 +66,13 @@ std::string postfixLog(std::size_t from, const std::string& awaited) {
 }
 
 Header readHeader(const std::string& message, const std::string& name, unsigned codePage) {
-  // The header's first line and those after it that start with a blank.
+  // Its first line and those after it that start with a blank.
   std::smatch found;
   const std::string text = "\n" + message;
   if (!std::regex_search(text, found, std::regex("\n" + name + ": ((.*\r?\n[ \t])*.*)")))
     return {"", "", false};
   Header h{"", "", !std::regex_search(found.str(), std::regex(".{79}"))};
-  // Unfolded; blanks between encoded words are no part of the text.
+  // Blanks between encoded words are no part of the text.
   const std::string value = std::regex_replace(std::regex_replace(found.str(1), std::regex("\r?\n"), ""),
                                                std::regex(R"((\?=)[ \t]+(?==\?))"), "$1");
   static const std::regex word(R"(=\?([^?]+)\?B\?([^?]*)\?=)");

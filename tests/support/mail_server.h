@@ -8,7 +8,7 @@ namespace support {
 inline constexpr char kMailUser[] = "brennix";
 inline constexpr char kMailPassword[] = "s3cret pass";
 
-// The servers' folder (ca.der, ports.txt, msg-*.txt, postfix/) as the test programs see it.
+// The servers' folder (ca.der, ports.txt, msg-*.txt) as the test programs see it.
 std::string mailServerFolder();
 // "host:port" of the server with this behaviour: scripted ("plain", "auth", "silent", ...; nobody listens on
 // "closed") or Postfix ("relay", "submission", "smtps").
