@@ -90,10 +90,13 @@ TEST(SmtpText, WritesTheBodyWithCrLfAndDoubledDotsAndTheDate) {
   for (const auto& [time, text] : dates) EXPECT_EQ(mail::messageDate(time), text);
 }
 
-TEST(SmtpText, RefusesLineBreaksInHeadersAndMissingValuesBeforeSending) {
+TEST(SmtpText, RefusesLineBreaksBadAddressesAndMissingValuesBeforeSending) {
   const std::array<const char*, 5> cases[] = {
       // server, from, to, subject, a word of the explanation
-      {"mail", "a@x.test", "b@x.test", "Hello", ""},
+      {"mail", "(Brennix) a@x.test", "b@x.test (B);C <c@x.test>", "Hello", ""},
+      {"mail", "a@x.test> NOTIFY=SUCCESS", "b@x.test", "Hi",
+       "sender address \"a@x.test> NOTIFY=SUCCESS\" holds"},
+      {"mail", "a@x.test", "b@x.test;C <c d@x.test>", "Hi", "recipient address \"c d@x.test\" holds"},
       {"mail", "a@x.test", " ; ", "Hi", "recipient"},
       {"mail", "a@x.test", "b@x.test", "Hi\r\nBcc: evil@x.test", "subject"},
       {"mail", "a@x.test", "b@x.test", "Hi\nBcc: evil@x.test", "subject"},
