@@ -38,7 +38,12 @@ install_missing() {
   # asks nothing and leaves the machine's mail system unconfigured.
   echo "postfix postfix/main_mailer_type select No configuration" | $sudo debconf-set-selections
   # With the recommended packages: Wine loads several X libraries at run time.
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  # Nothing is removed: Postfix would otherwise replace another mail server.
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-remove "${missing[@]}" >/dev/null || {
+    say "apt-get could not install ${missing[*]}; when it would remove packages, another mail server" \
+      "(exim4, for example) conflicts with postfix: the tests need postfix in its place"
+    return 1
+  }
 }
 
 build() {

@@ -20,8 +20,11 @@ long daysFromEpoch(int year, int month, int day) {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool isAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+// Text beyond ASCII, and text that readers would take for an encoded word
+// and decode, goes as encoded words.
+bool needsEncoding(std::string_view text) {
+  return text.find("=?") != std::string_view::npos ||
+         std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
 // A header being written. Each piece starts with a blank; it goes on the
@@ -57,13 +60,15 @@ class HeaderWriter {
 };
 
 // ASCII text in pieces of its blanks and the word after them, so that a fold
-// keeps every blank.
+// keeps every blank. Blanks at the end stay with the last word, even past
+// the line's length: a folded line may not hold blanks alone.
 void writePlain(HeaderWriter& h, std::string_view text) {
   std::string piece = " ";
   for (std::size_t i = 0; i < text.size();) {
     std::size_t end = i;
     while (end < text.size() && isBlank(text[end])) ++end;
     while (end < text.size() && !isBlank(text[end])) ++end;
+    if (text.find_first_not_of(" \t", end) == std::string_view::npos) end = text.size();
     piece.append(text.substr(i, end - i));
     h.add(piece);
     piece.clear();
@@ -100,10 +105,10 @@ void writeEncoded(HeaderWriter& h, std::string_view text, const std::string& cha
 }
 
 void writeText(HeaderWriter& h, std::string_view text, const std::string& charset, unsigned codePage) {
-  if (isAscii(text))
-    writePlain(h, text);
-  else
+  if (needsEncoding(text))
     writeEncoded(h, text, charset, codePage);
+  else
+    writePlain(h, text);
 }
 
 // A display name as a phrase: as it is when it holds only atoms and blanks,
@@ -211,7 +216,7 @@ std::string addressHeader(std::string_view name, const std::vector<std::string>&
       h.add(" " + box.address + end);
       continue;
     }
-    writeText(h, isAscii(box.name) ? phrase(box.name) : box.name, charset, codePage);
+    writeText(h, needsEncoding(box.name) ? box.name : phrase(box.name), charset, codePage);
     h.add(" <" + box.address + ">" + end);
   }
   return h.finish();

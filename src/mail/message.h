@@ -38,7 +38,8 @@ std::size_t characterLength(std::string_view text, unsigned codePage);
 // A header "Name: text" whose text may hold bytes beyond ASCII: written as
 // base64 encoded words that end on whole characters, each at most 75
 // characters long, on lines of at most 78. A plain ASCII text is kept, its
-// lines folded at blanks.
+// lines folded at blanks (blanks at its end stay on the last line); one that
+// holds "=?", which readers would take for an encoded word, is encoded too.
 std::string textHeader(std::string_view name, std::string_view text, const std::string& charset,
                        unsigned codePage);
 

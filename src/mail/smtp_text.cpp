@@ -1,5 +1,7 @@
 #include "mail/smtp_text.h"
 
+#include <algorithm>
+
 namespace mail {
 namespace {
 
@@ -123,10 +125,12 @@ Mailbox parseMailbox(std::string_view text) {
     }
     return {unquoted, std::string(trim(text.substr(open + 1, close - open - 1)))};
   }
-  // "user@host (Name)": the comment names the owner.
+  // "user@host (Name)" or "(Name) user@host": the comment names the owner.
   if (const std::size_t paren = text.find('('); paren != std::string_view::npos && text.back() == ')')
     return {std::string(trim(text.substr(paren + 1, text.size() - paren - 2))),
             std::string(trim(text.substr(0, paren)))};
+  if (const std::size_t paren = text.find(')'); paren != std::string_view::npos && text.front() == '(')
+    return {std::string(trim(text.substr(1, paren - 1))), std::string(trim(text.substr(paren + 1)))};
   return {{}, std::string(text)};
 }
 
@@ -202,8 +206,29 @@ std::string dataBody(std::string_view text) {
   return out;
 }
 
+namespace {
+
+const std::string kNotSentEnd = "; the e-mail was not sent.";
 // A line break in a header would end it and let the rest pass for a header of its own.
-const std::string kNotSent = ", which would start another header line; the e-mail was not sent.";
+const std::string kNotSent = ", which would start another header line" + kNotSentEnd;
+
+// Why the envelope cannot carry the address of `entry`, the sender or a
+// recipient: a blank, "<", ">" or a control character would end the address
+// early or add parameters of their own to the command. Empty when it can.
+std::string envelopeProblem(const std::string& role, std::string_view entry) {
+  const std::string address = envelopeAddress(entry);
+  if (address.empty())
+    return "The " + role + " \"" + std::string(entry) + "\" holds no address" + kNotSentEnd;
+  const bool clean = std::none_of(address.begin(), address.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '\x7f' || c == '<' || c == '>';
+  });
+  if (clean) return {};
+  return "The " + role + " address \"" + address +
+         "\" holds a blank, \"<\", \">\" or a control character, which no e-mail address may hold" +
+         kNotSentEnd;
+}
+
+}  // namespace
 
 std::string headerBreakProblem(std::string_view from, const std::vector<std::string>& recipients,
                                std::string_view subject) {
@@ -222,7 +247,11 @@ std::string problemBeforeSending(std::string_view server, std::string_view from,
   if (envelopeAddress(from).empty()) return "No sender address is set.";
   const std::vector<std::string> to = splitAddresses(recipients);
   if (to.empty()) return "No recipient address is set.";
-  return headerBreakProblem(from, to, subject);
+  if (std::string problem = headerBreakProblem(from, to, subject); !problem.empty()) return problem;
+  if (std::string problem = envelopeProblem("sender", from); !problem.empty()) return problem;
+  for (const std::string& entry : to)
+    if (std::string problem = envelopeProblem("recipient", entry); !problem.empty()) return problem;
+  return {};
 }
 
 bool isDnsName(std::string_view name) {

@@ -48,7 +48,8 @@ Capabilities readCapabilities(const Reply& ehloReply);
 std::vector<std::string> splitAddresses(std::string_view list);
 
 // An entry of an address list: "Name <user@host>", "\"Name\" <user@host>",
-// "user@host (Name)" or the bare "user@host". The name comes without quotes.
+// "user@host (Name)", "(Name) user@host" or the bare "user@host". The name
+// comes without quotes.
 struct Mailbox {
   std::string name;
   std::string address;
@@ -79,7 +80,9 @@ std::string headerBreakProblem(std::string_view from, const std::vector<std::str
                                std::string_view subject);
 
 // What stops a send before any connection: no server, no sender, no
-// recipient, a line break in a header text. Empty when the send can go ahead.
+// recipient, a line break in a header text, an entry without an address or
+// an address that holds a blank, "<", ">" or a control character, which
+// would break the envelope. Empty when the send can go ahead.
 std::string problemBeforeSending(std::string_view server, std::string_view from, std::string_view recipients,
                                  std::string_view subject);
 

@@ -1,11 +1,14 @@
 #!/usr/bin/python3
 """SMTP servers on 127.0.0.1 for the mail tests, one port per behaviour, listed in DIR/ports.txt by "start DIR"
 and ended by "stop DIR" or LIFETIME: scripted ones, which put each message in DIR/msg-N.txt (envelope, login, TLS,
-blank, message), and Postfix with Dovecot, run as root from DIR/postfix alone."""
-import asyncio, contextlib, itertools, os, pwd, shutil, signal, socket, ssl, subprocess, sys, time
+blank, message), and Postfix with Dovecot, run as root from a folder of their own that DIR/postfix links to."""
+import asyncio, contextlib, itertools, os, pwd, shutil, signal, socket, ssl, subprocess, sys, tempfile, time
 from aiosmtpd.smtp import SMTP, AuthResult
 
 USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", 180
+# Postfix delivers as nobody and Dovecot checks logins as dovecot: neither could pass a home folder of mode 0700,
+# where a checkout may lie, so their folder lies here.
+POSTFIX_HOME = "/var/tmp/brennix-postfix-"
 AUTH = " -o smtpd_sasl_auth_enable=yes -o smtpd_relay_restrictions=permit_sasl_authenticated,reject"
 POSTFIX = {
     "relay": " -o smtpd_discard_ehlo_keywords=8bitmime",  # no TLS or login
@@ -75,7 +78,12 @@ async def serve(d):
     await asyncio.sleep(LIFETIME)
 
 
-def start_postfix(d):  # both servers are listening when they return
+def start_postfix(harness):  # both servers are listening when they return
+    d = tempfile.mkdtemp(prefix=os.path.basename(POSTFIX_HOME), dir=os.path.dirname(POSTFIX_HOME))
+    os.chmod(d, 0o711)
+    os.symlink(d, os.path.join(harness, "postfix"))
+    for name in ("server.pem", "server.key"):
+        shutil.copy(os.path.join(harness, name), d)
     ports, nobody = {}, pwd.getpwnam("nobody")
     for name in POSTFIX:
         with socket.socket() as s:
@@ -89,7 +97,7 @@ def start_postfix(d):  # both servers are listening when they return
             "smtpd_helo_required = yes",
             "smtpd_helo_restrictions = reject_non_fqdn_helo_hostname",
             "strict_rfc821_envelopes = yes", "strict_8bitmime = yes", "smtpd_tls_auth_only = yes",
-            f"smtpd_tls_cert_file = {d}/../server.pem", f"smtpd_tls_key_file = {d}/../server.key",
+            f"smtpd_tls_cert_file = {d}/server.pem", f"smtpd_tls_key_file = {d}/server.key",
             "smtpd_sasl_type = dovecot", "smtpd_sasl_path = private/auth",
             "virtual_mailbox_domains = x.test y.test", f"virtual_mailbox_base = {d}/mail",
             "virtual_mailbox_maps = inline:{admin@x.test=all/, ops@y.test=all/}",
@@ -122,6 +130,7 @@ def stop_postfix(d):
 def start(d):
     stop(d)
     shutil.rmtree(d, ignore_errors=True)
+    os.umask(0o022)  # the servers' users read what is written for them
     os.makedirs(d)
     certificate(d, "ca", "Brennix Mail Test CA", "basicConstraints=critical,CA:TRUE",
                 "keyUsage=critical,keyCertSign,cRLSign", signer=None)
@@ -138,13 +147,22 @@ def start(d):
         time.sleep(0.1)
     if child.poll() is not None:
         sys.exit("the SMTP servers did not start; see " + os.path.join(d, "server.log"))
-    ports = start_postfix(os.path.join(d, "postfix"))
+    ports = start_postfix(d)
     with open(os.path.join(d, "ports.txt"), "a") as f:
         f.write(ports)
 
 
 def stop(d):
-    stop_postfix(os.path.join(d, "postfix"))
+    link = os.path.join(d, "postfix")
+    home = os.readlink(link) if os.path.islink(link) else link
+    stop_postfix(home)
+    if home.startswith(POSTFIX_HOME):  # its logs stay for a look after the tests
+        for log in ("maillog", "start.log", "dovecot.log"):
+            with contextlib.suppress(OSError):
+                shutil.move(os.path.join(home, log), os.path.join(d, "postfix-" + log))
+        shutil.rmtree(home, ignore_errors=True)
+    with contextlib.suppress(OSError):
+        os.unlink(link)
     with contextlib.suppress(OSError, ValueError):
         pid = int(open(os.path.join(d, "server.pid")).read())
         if __file__.encode() in open(f"/proc/{pid}/cmdline", "rb").read():  # not a process that took its number

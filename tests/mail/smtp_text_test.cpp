@@ -90,10 +90,13 @@ TEST(SmtpText, WritesTheBodyWithCrLfAndDoubledDotsAndTheDate) {
   for (const auto& [time, text] : dates) EXPECT_EQ(mail::messageDate(time), text);
 }
 
-TEST(SmtpText, RefusesLineBreaksInHeadersAndMissingValuesBeforeSending) {
+TEST(SmtpText, RefusesLineBreaksBadAddressesAndMissingValuesBeforeSending) {
   const std::array<const char*, 5> cases[] = {
       // server, from, to, subject, a word of the explanation
-      {"mail", "a@x.test", "b@x.test", "Hello", ""},
+      {"mail", "(Brennix) a@x.test", "b@x.test (B);C <c@x.test>", "Hello", ""},
+      {"mail", "a@x.test> NOTIFY=SUCCESS", "b@x.test", "Hi",
+       "sender address \"a@x.test> NOTIFY=SUCCESS\" holds"},
+      {"mail", "a@x.test", "b@x.test;C <c d@x.test>", "Hi", "recipient address \"c d@x.test\" holds"},
       {"mail", "a@x.test", " ; ", "Hi", "recipient"},
       {"mail", "a@x.test", "b@x.test", "Hi\r\nBcc: evil@x.test", "subject"},
       {"mail", "a@x.test", "b@x.test", "Hi\nBcc: evil@x.test", "subject"},
@@ -119,12 +122,18 @@ TEST(SmtpText, WritesHeadersInSevenBitsWithEncodedWordsOfWholeCharacters) {
     const auto got = support::readHeader(header, "Subject", codePage);
     EXPECT_EQ(std::tuple(got.text, got.charset, got.wellFormed), std::tuple(text, charset, true)) << header;
   }
-  // Names with specials quoted, long lists folded.
-  EXPECT_EQ(mail::addressHeader("From", {R"("Brennix, \"M\"" <m@x.test>)"}, "", 0),
-            "From: \"Brennix, \\\"M\\\"\" <m@x.test>\r\n");
   const std::vector<std::string> many(6, "someone.with.a.long.name@x.test");
-  const std::string two = many[0] + ", " + many[0];
-  EXPECT_EQ(mail::addressHeader("To", many, "", 0), "To: " + two + ",\r\n " + two + ",\r\n " + two + "\r\n");
+  const std::string two = many[0] + ", " + many[0], x69(69, 'x');
+  const std::pair<std::string, std::string> exact[] = {
+      // Names with specials quoted, and encoded when readers would decode them; long lists folded;
+      // blanks at the end on the last word's line, as a folded line may not hold blanks alone.
+      {mail::addressHeader("From", {R"("Brennix, \"M\"" <m@x.test>)"}, "", 0),
+       "From: \"Brennix, \\\"M\\\"\" <m@x.test>\r\n"},
+      {mail::addressHeader("From", {"=?utf-8?B?SGk=?= <m@x.test>"}, "utf-8", 65001),
+       "From: =?utf-8?B?PT91dGYtOD9CP1NHaz0/PQ==?= <m@x.test>\r\n"},
+      {mail::addressHeader("To", many, "", 0), "To: " + two + ",\r\n " + two + ",\r\n " + two + "\r\n"},
+      {mail::textHeader("Subject", x69 + "  ", "", 0), "Subject: " + x69 + "  \r\n"}};
+  for (const auto& [got, want] : exact) EXPECT_EQ(got, want);
 }
 
 }  // namespace
