@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
   stage.writeItems(items);
   stage.writeSettings("0");
   auto& engine = stage.startEngine();
-  if (!stage.waitForLog("engine started: watching 35 items")) {
+  if (!stage.waitForLog("engine started (program): watching 35 items")) {
     std::fprintf(stderr, "the engine did not start:\n%s\n", stage.log().c_str());
     return 1;
   }
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
       kItems, cpu, wall, 100.0 * cpu / wall);
   std::printf("floor: a program that only sleeps used %.3f s = %.3f%% in the same time\n", sleeperCpu,
               100.0 * sleeperCpu / wall);
-  const std::size_t restarts = static_cast<std::size_t>(stage.logCount(" restarted\r\n"));
+  const std::size_t restarts = static_cast<std::size_t>(stage.logCount(" restarted (program)\r\n"));
   std::printf("log: %zu restarts, %d quick-stop pauses\n", restarts, stage.logCount("after quick stops"));
   return missed == 0 ? 0 : 1;
 }

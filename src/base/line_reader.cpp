@@ -39,16 +39,4 @@ bool LineReader::next(std::string& line) {
   }
 }
 
-void LineReader::readRest(std::string& out) {
-  if (pos_ == end_ && !fill()) return;
-  if (afterCR_) {
-    afterCR_ = false;
-    if (buffer_[pos_] == '\n') ++pos_;
-  }
-  do {
-    out.append(buffer_.data() + pos_, end_ - pos_);
-    pos_ = end_;
-  } while (fill());
-}
-
 }  // namespace base

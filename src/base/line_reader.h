@@ -4,6 +4,7 @@
 // without an ending still counts; an empty file has no lines.
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace base {
@@ -15,10 +16,6 @@ class LineReader {
   // Reads the next line into `line`; false at the end of the file. A read
   // error counts as the end of the file.
   bool next(std::string& line);
-
-  // Appends every byte not yet read to `out` (after a CR, its LF is skipped
-  // as part of that line's ending).
-  void readRest(std::string& out);
 
  private:
   bool fill();
@@ -32,15 +29,15 @@ class LineReader {
 
 // Calls `visit` for each line of an in-memory text, by the same rules.
 template <class Visit>
-void forEachLine(const std::string& text, Visit visit) {
+void forEachLine(std::string_view text, Visit visit) {
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t cr = text.find('\r', start);
-    if (cr == std::string::npos) {
-      visit(std::string_view(text).substr(start));
+    if (cr == std::string_view::npos) {
+      visit(text.substr(start));
       return;
     }
-    visit(std::string_view(text).substr(start, cr - start));
+    visit(text.substr(start, cr - start));
     start = cr + 1;
     if (start < text.size() && text[start] == '\n') ++start;
   }

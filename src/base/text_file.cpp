@@ -14,6 +14,13 @@ unique_file openFile(const std::string& path, const char* mode) {
   return f;
 }
 
+std::string readAll(std::FILE* file) {
+  std::string bytes;
+  char buffer[1 << 14];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, got);
+  return bytes;
+}
+
 void throwFileError(const std::string&) {
   const int code = errno ? errno : EIO;
   throw Error(std::generic_category().message(code), code);

@@ -17,13 +17,11 @@ bool writeLine(std::FILE* f, std::string_view line) {
   return std::fwrite("\r\n", 1, 2, f) == 2 && ok;
 }
 
-// Reads up to kItemSlots lines into `slots` and, when asked, every byte after
-// them into `beyond`.
-void readSlots(std::FILE* f, std::array<std::string, kItemSlots>& slots, std::string* beyond) {
+// Reads up to kItemSlots lines into `slots`.
+void readSlots(std::FILE* f, std::array<std::string, kItemSlots>& slots) {
   base::LineReader reader(f);
   std::string line;
   for (std::size_t i = 0; i < kItemSlots && reader.next(line); ++i) slots[i] = line;
-  if (beyond) reader.readRest(*beyond);
 }
 
 }  // namespace
@@ -55,9 +53,20 @@ void createItemFile(const std::string& file) {
 }
 
 void readItemFile(const std::string& file, ItemTable& table) {
-  table.clear();
   auto f = base::openFile(file, "rb");
-  readSlots(f.get(), table.slots, &table.beyond);
+  readItemText(base::readAll(f.get()), table);
+}
+
+void readItemText(std::string_view bytes, ItemTable& table) {
+  table.clear();
+  std::size_t count = 0;
+  base::forEachLine(bytes, [&](std::string_view line) {
+    if (count < kItemSlots)
+      table.slots[count] = line;
+    else if (count == kItemSlots)
+      table.beyond = bytes.substr(static_cast<std::size_t>(line.data() - bytes.data()));
+    ++count;
+  });
 }
 
 void appendItem(const std::string& file, std::string_view name, std::string_view path) {
@@ -99,7 +108,7 @@ bool itemFileIsFull(const std::string& file) {
 bool fileHasItemNamed(const std::string& file, std::string_view name) {
   std::array<std::string, kItemSlots> slots;
   auto f = base::openFile(file, "rb");
-  readSlots(f.get(), slots, nullptr);
+  readSlots(f.get(), slots);
   const std::string wanted = base::upperCase(name);
   for (const auto& slot : slots) {
     if (isItemLine(slot) && base::upperCase(splitItem(slot).name) == wanted) return true;

@@ -52,6 +52,8 @@ void createItemFile(const std::string& file);
 // Reads the file into the table: the first 36 lines into the slots, the rest
 // into `beyond`.
 void readItemFile(const std::string& file, ItemTable& table);
+// The same from the file's bytes, as read once by whoever parses them.
+void readItemText(std::string_view bytes, ItemTable& table);
 
 // Appends one line "name|path"; a missing file is created without the blank
 // first line.

@@ -73,11 +73,16 @@ SettingsTable Settings::toSlots() const {
 }
 
 Settings readSettings(const std::string& file) {
-  SettingsTable table;
   auto f = base::openFile(file, "rb");
-  base::LineReader reader(f.get());
-  std::string line;
-  for (std::size_t i = 0; i < kSettingsSlots && reader.next(line); ++i) table[i] = Slot::text(line);
+  return readSettingsText(base::readAll(f.get()));
+}
+
+Settings readSettingsText(std::string_view bytes) {
+  SettingsTable table;
+  std::size_t count = 0;
+  base::forEachLine(bytes, [&](std::string_view line) {
+    if (count < kSettingsSlots) table[count++] = Slot::text(std::string(line));
+  });
   return Settings::fromSlots(table);
 }
 

@@ -83,6 +83,8 @@ struct Settings {
 // The settings from the file: line k into slot k, lines after the 19th
 // dropped, missing lines left empty.
 Settings readSettings(const std::string& file);
+// The same from the file's bytes, as read once by whoever parses them.
+Settings readSettingsText(std::string_view bytes);
 // The file anew: all 19 slots, one line each, CR LF after each.
 void writeSettings(const std::string& file, const Settings& settings);
 // The file a first start creates: one line holding a blank.

@@ -1,6 +1,8 @@
 // The engine run as the Windows service. The Service Control Manager starts
-// it; it reports its start, runs the engine until it is stopped or the system
-// shuts down, and reports its end. "BrennixMonitorsrv.exe -debug" runs the
+// it; it reports itself running as soon as it is up, runs the engine until it
+// is stopped or the system shuts down, and reports its end, with a further
+// step of STOP_PENDING every second while the engine finishes (an e-mail
+// under way may take up to a minute). "BrennixMonitorsrv.exe -debug" runs the
 // same engine in the console, outside the Service Control Manager, until
 // Ctrl+C.
 #include <windows.h>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "base/text.h"
 #include "control/engine_programs.h"
@@ -20,10 +23,12 @@
 namespace {
 
 // The service's engine: the folder of its program, no sound.
-monitor::EngineOptions engineOptions() { return {win::appFolder(), false}; }
+monitor::EngineOptions engineOptions() { return {win::appFolder(), monitor::EngineKind::Service}; }
 
 // The longest a single step of the start or the stop should take.
 constexpr DWORD kPendingWaitHintMs = 3000;
+// How often a stop under way reports its next step.
+constexpr DWORD kStopStepMs = 1000;
 
 // What the service tells the Service Control Manager about itself. The
 // service's thread and the control handler both report, so each report is
@@ -91,11 +96,18 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
     self.status.report(SERVICE_STOPPED, GetLastError());
     return;
   }
-  // Running as soon as the dispatcher is up, before the engine reads its
-  // files, so that "net start" finds it started. A stop that comes meanwhile
-  // ends the engine at its first wait.
   self.status.report(SERVICE_RUNNING);
-  const DWORD result = monitor::runEngine(self.stop.get(), engineOptions(), {});
+  // Once asked to stop, a step every second until the engine has ended.
+  win::unique_handle ended(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  std::thread steps([&] {
+    const HANDLE both[] = {self.stop.get(), ended.get()};
+    if (WaitForMultipleObjects(2, both, FALSE, INFINITE) != WAIT_OBJECT_0) return;
+    while (WaitForSingleObject(ended.get(), kStopStepMs) == WAIT_TIMEOUT)
+      self.status.report(SERVICE_STOP_PENDING);
+  });
+  const DWORD result = monitor::runEngine(self.stop.get(), engineOptions());
+  SetEvent(ended.get());
+  steps.join();
   self.status.report(SERVICE_STOPPED, result);
 }
 

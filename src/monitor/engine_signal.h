@@ -1,9 +1,15 @@
 #pragma once
-// How the stopper reaches the engine program: a named manual-reset event in
-// the session's namespace. The engine waits on it; the stopper sets it, waits
-// for the engine processes to end and resets it.
+// How the stopper reaches the engine programs: each engine program makes a
+// named manual-reset event of the session's namespace, named after its own
+// process id, and waits on it. The stopper sets the event of every engine
+// program it finds; the request holds until that engine ends, however long
+// it is busy, and an engine started later has an event of its own.
+#include <string>
+
 namespace monitor {
-inline constexpr char kShutdownEventName[] = "BrennixMonitor.Shutdown";
-// How long the stopper waits for the engine to end, in milliseconds.
+inline std::string shutdownEventName(unsigned long processId) {
+  return "BrennixMonitor.Shutdown." + std::to_string(processId);
+}
+// How long the stopper waits for the engines to end, in milliseconds.
 inline constexpr unsigned kStopWaitMs = 5000;
 }  // namespace monitor

@@ -4,13 +4,10 @@
 #include "win/services.h"
 
 namespace monitor {
-namespace {
 
 std::string failureText(DWORD code) {
   return win::describeError(code) + " (error " + std::to_string(code) + ")";
 }
-
-}  // namespace
 
 ProgramStart startProgramItem(const std::string& path) {
   std::string commandLine = "\"" + path + "\"";

@@ -10,6 +10,9 @@
 
 namespace monitor {
 
+// A system error code as the log shows it: "Access is denied. (error 5)".
+std::string failureText(DWORD code);
+
 // A program item started from its stored path: its process, or the reason it
 // could not be started.
 struct ProgramStart {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,18 +24,40 @@ int fail(const std::string& what, DWORD error) {
   return kFailureExit;
 }
 
+// After a failure the Service Control Manager starts the service again:
+// after 5 s, 10 s, then 60 s; a day without failure starts the count afresh.
+// A failure is a crash and, where the system allows it (Wine keeps only the
+// first part), also an end reported with an error code.
+bool setRecoveryActions(SC_HANDLE service) {
+  SC_ACTION actions[] = {{SC_ACTION_RESTART, 5000}, {SC_ACTION_RESTART, 10000}, {SC_ACTION_RESTART, 60000}};
+  SERVICE_FAILURE_ACTIONSA failure{};
+  failure.dwResetPeriod = 24 * 3600;
+  failure.cActions = static_cast<DWORD>(std::size(actions));
+  failure.lpsaActions = actions;
+  if (!ChangeServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure)) return false;
+  SERVICE_FAILURE_ACTIONS_FLAG onErrorCode{TRUE};
+  ChangeServiceConfig2A(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onErrorCode);
+  return true;
+}
+
 // An own-process service, started with the system, whose key name and
-// display name are both `name`.
+// display name are both `name`, restarted after a failure.
 int installService(const std::string& name, const std::string& program) {
   win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
   if (!manager) return fail("cannot open the Service Control Manager", GetLastError());
   const std::string binaryPath = control::serviceBinaryPath(program);
-  win::unique_schandle created(CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_QUERY_STATUS,
-                                              SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                              SERVICE_ERROR_NORMAL, binaryPath.c_str(), nullptr, nullptr,
-                                              nullptr, nullptr, nullptr));
+  win::unique_schandle created(
+      CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_QUERY_STATUS | SERVICE_CHANGE_CONFIG,
+                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
+                     nullptr, nullptr, nullptr, nullptr, nullptr));
   if (!created) return fail("cannot install the service \"" + name + "\"", GetLastError());
   std::printf("Service \"%s\" installed: %s\n", name.c_str(), binaryPath.c_str());
+  // The service works without them: the installation stands.
+  if (!setRecoveryActions(created.get())) {
+    const DWORD error = GetLastError();
+    std::fprintf(stderr, "nssm.exe: the service will not be restarted after a failure: %s (error %lu)\n",
+                 win::describeError(error).c_str(), error);
+  }
   return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "monitor/stop_policy.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/text.h"
 
@@ -27,7 +28,7 @@ std::int64_t minutesOr(const formats::Slot& slot, std::int64_t fallback) {
   if (!base::isNumber(text)) return fallback * 60'000;
   const double minutes = base::leadingNumber(base::trimBlanks(text));
   if (!(minutes > 0 && minutes <= 10'080)) return fallback * 60'000;
-  return std::max<std::int64_t>(1'000, static_cast<std::int64_t>(minutes * 60'000 + 0.5));
+  return std::max<std::int64_t>(1'000, std::llround(minutes * 60'000));
 }
 
 std::vector<std::string> splitAddresses(std::string_view text) {
@@ -113,10 +114,12 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
                          std::vector<std::string>& log) {
   if (running) {
     if (state_ != State::Running) {
+      // Found running, not started by the engine: a stop not yet reported is over.
+      if (state_ == State::Stopped) unreported_.reset();
       state_ = State::Running;
       runningSince_ = now.ms;
-      restartAt_.reset();
-      repeatAt_.reset();
+      restartFrom_.reset();
+      mailedThisStop_ = false;
     }
     return;
   }
@@ -129,60 +132,56 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
       !firstSight && restartedAt_ && *restartedAt_ == runningSince_ && now.ms - *restartedAt_ < kQuickStopMs;
   state_ = State::Stopped;
   stopStamp_ = now.stamp;
+  scheduleRestart(quick, now.ms);
+  if (!unreported_) unreported_ = now;
 
   std::string line = name_ + (firstSight ? " is not running" : " stopped");
   if (quick) line += " " + seconds(now.ms - *restartedAt_) + " after its restart";
-  if (actions.restart) {
-    scheduleRestart(quick, now.ms, actions);
-    line += "; restart in " + pauseText(actions);
-  }
+  if (actions.restart) line += "; restart in " + pauseText(actions);
   note(log, actions, now, line);
-
-  if (actions.sendEmail && !mailPending_) {
-    mailPending_ = true;
-    mailStopStamp_ = now.stamp;
-    mailAt_ = lastMailAt_ ? std::max(now.ms, *lastMailAt_ + actions.repeatMs) : now.ms;
-  }
 }
 
 bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const {
-  return actions.restart && state_ == State::Stopped && restartAt_ && now >= *restartAt_;
+  const auto at = restartAt(actions);
+  return at && now >= *at;
 }
 
 void ItemPolicy::restarted(const std::optional<std::string>& failure, const Moment& now,
-                           const StopActions& actions, std::vector<std::string>& log) {
-  restartAt_.reset();
+                           const StopActions& actions, std::string_view by, std::vector<std::string>& log) {
   if (!failure) {
     state_ = State::Running;
     runningSince_ = now.ms;
     restartedAt_ = now.ms;
-    repeatAt_.reset();
-    note(log, actions, now, name_ + " restarted");
+    restartFrom_.reset();
+    mailedThisStop_ = false;
+    // The stop stays to be reported once the interval allows, if anyone is to be told.
+    if (!actions.sendEmail) unreported_.reset();
+    note(log, actions, now, name_ + " restarted (" + std::string(by) + ")");
     return;
   }
   // An item that cannot be started is retried like one that stops at once.
-  scheduleRestart(true, now.ms, actions);
-  note(log, actions, now, name_ + " restart failed: " + *failure + "; next try in " + pauseText(actions));
+  scheduleRestart(true, now.ms);
+  note(log, actions, now,
+       name_ + " restart failed (" + std::string(by) + "): " + *failure + "; next try in " +
+           pauseText(actions));
 }
 
 std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActions& actions) {
   if (!actions.sendEmail) {
-    mailPending_ = false;
-    repeatAt_.reset();
+    if (state_ != State::Stopped) unreported_.reset();
     return std::nullopt;
   }
   std::string stopTime;
-  if (mailPending_ && now.ms >= mailAt_) {
-    stopTime = mailStopStamp_;
-    mailPending_ = false;
-  } else if (repeatAt_ && state_ == State::Stopped && now.ms >= *repeatAt_) {
+  if (const auto at = mailAt(actions); at && now.ms >= *at) {
+    stopTime = unreported_->stamp;
+    unreported_.reset();
+  } else if (const auto again = repeatAt(actions); again && now.ms >= *again) {
     stopTime = stopStamp_;
   } else {
     return std::nullopt;
   }
   lastMailAt_ = now.ms;
-  repeatAt_.reset();
-  if (state_ == State::Stopped && actions.repeatEmail) repeatAt_ = now.ms + actions.repeatMs;
+  mailedThisStop_ = state_ == State::Stopped;
 
   MailRequest mail = actions.mail;
   mail.item = name_;
@@ -192,21 +191,31 @@ std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActi
 
 std::optional<std::int64_t> ItemPolicy::nextDue(const StopActions& actions) const {
   std::optional<std::int64_t> next;
-  auto consider = [&](std::int64_t at) {
-    if (!next || at < *next) next = at;
-  };
-  if (actions.restart && state_ == State::Stopped && restartAt_) consider(*restartAt_);
-  if (actions.sendEmail) {
-    if (mailPending_) consider(mailAt_);
-    if (repeatAt_ && state_ == State::Stopped) consider(*repeatAt_);
-  }
+  for (const auto& at : {restartAt(actions), mailAt(actions), repeatAt(actions)})
+    if (at && (!next || *at < *next)) next = at;
   return next;
 }
 
-void ItemPolicy::scheduleRestart(bool quick, std::int64_t now, const StopActions& actions) {
+void ItemPolicy::scheduleRestart(bool quick, std::int64_t now) {
   if (quick) pauseMs_ = pauseMs_ ? std::min(pauseMs_ * 2, kLongestPauseMs) : kFirstPauseMs;
   quickPause_ = quick;
-  restartAt_ = now + actions.restartDelayMs + (quick ? pauseMs_ : 0);
+  restartFrom_ = now;
+}
+
+std::optional<std::int64_t> ItemPolicy::restartAt(const StopActions& actions) const {
+  if (!actions.restart || state_ != State::Stopped || !restartFrom_) return std::nullopt;
+  return *restartFrom_ + actions.restartDelayMs + (quickPause_ ? pauseMs_ : 0);
+}
+
+std::optional<std::int64_t> ItemPolicy::mailAt(const StopActions& actions) const {
+  if (!actions.sendEmail || !unreported_) return std::nullopt;
+  return lastMailAt_ ? std::max(unreported_->ms, *lastMailAt_ + actions.repeatMs) : unreported_->ms;
+}
+
+std::optional<std::int64_t> ItemPolicy::repeatAt(const StopActions& actions) const {
+  if (!actions.sendEmail || !actions.repeatEmail || state_ != State::Stopped || !mailedThisStop_)
+    return std::nullopt;
+  return *lastMailAt_ + actions.repeatMs;
 }
 
 std::string ItemPolicy::pauseText(const StopActions& actions) const {

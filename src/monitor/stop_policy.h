@@ -6,7 +6,9 @@
 // caller's, so every rule is tested with made-up times.
 //
 // The rules:
-// - A stopped item is restarted after the restart delay.
+// - A stopped item is restarted after the restart delay, counted from the
+//   stop; a changed delay, or restarting turned on during the stop, counts
+//   from the stop too.
 // - An item that stops less than 60 s after the engine restarted it, having
 //   run since, (or whose restart failed) has made a quick stop: its restart waits the
 //   delay plus a pause that starts at 5 s and doubles with each further quick
@@ -14,7 +16,10 @@
 // - The first e-mail about a stop goes out at once; while the item stays
 //   stopped it is repeated every repeat interval, when repeating is on. Two
 //   e-mails about one item are never closer than that interval (repeating on
-//   or off): a stop within it is reported once the interval is over.
+//   or off): a stop within it is reported once the interval is over, unless
+//   the item was found running again before (a second instance, a start by
+//   hand); the engine's own restart does not cancel it, so a crash loop sends
+//   one e-mail per interval. E-mail turned on during a stop reports it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -49,11 +54,11 @@ struct Moment {
 // port 25.
 struct StopActions {
   bool restart = true;
-  std::int64_t restartDelayMs = kDefaultRestartSeconds * 1000;
+  std::int64_t restartDelayMs = std::int64_t{kDefaultRestartSeconds} * 1000;
   bool log = false;
   bool sendEmail = false;
   bool repeatEmail = false;
-  std::int64_t repeatMs = kDefaultRepeatMinutes * 60'000;
+  std::int64_t repeatMs = std::int64_t{kDefaultRepeatMinutes} * 60'000;
   bool playSound = false;
   std::string soundFile;
   MailRequest mail;  // server, sender, recipients, subject; the body as stored
@@ -86,14 +91,16 @@ class ItemPolicy {
 
   // What the engine saw of the item at `now`. A stop (or an item not running
   // when first seen) schedules its restart and e-mail and adds its log line
-  // to `log` when logging is on.
+  // to `log` when logging is on. The times due follow the stop actions in
+  // force when they are asked for, so new settings reach a stopped item.
   void observe(bool running, const Moment& now, const StopActions& actions, std::vector<std::string>& log);
 
   // True when the restart is due at `now`.
   bool restartDue(std::int64_t now, const StopActions& actions) const;
-  // The outcome of the restart: nothing when it started, else the reason.
+  // The outcome of the restart made by the engine `by` ("program" or
+  // "service"): nothing when it started, else the reason.
   void restarted(const std::optional<std::string>& failure, const Moment& now, const StopActions& actions,
-                 std::vector<std::string>& log);
+                 std::string_view by, std::vector<std::string>& log);
 
   // The e-mail due at `now`, if any; it counts as sent from here on.
   std::optional<MailRequest> mailDue(const Moment& now, const StopActions& actions);
@@ -104,7 +111,10 @@ class ItemPolicy {
  private:
   enum class State { Unknown, Running, Stopped };
 
-  void scheduleRestart(bool quick, std::int64_t now, const StopActions& actions);
+  void scheduleRestart(bool quick, std::int64_t now);
+  std::optional<std::int64_t> restartAt(const StopActions& actions) const;
+  std::optional<std::int64_t> mailAt(const StopActions& actions) const;
+  std::optional<std::int64_t> repeatAt(const StopActions& actions) const;
   std::string pauseText(const StopActions& actions) const;
 
   std::string name_;
@@ -112,15 +122,13 @@ class ItemPolicy {
   std::int64_t runningSince_ = 0;
   std::optional<std::int64_t> restartedAt_;  // the engine's last successful restart
   std::int64_t pauseMs_ = 0;
-  bool quickPause_ = false;  // the scheduled restart carries the pause
-  std::optional<std::int64_t> restartAt_;
-  std::string stopStamp_;  // when the current stop began
+  bool quickPause_ = false;                  // the next restart carries the pause
+  std::optional<std::int64_t> restartFrom_;  // the stop, or the failed restart
+  std::string stopStamp_;                    // when the current stop began
 
-  bool mailPending_ = false;  // a stop not yet reported
-  std::string mailStopStamp_;
-  std::int64_t mailAt_ = 0;
+  std::optional<Moment> unreported_;  // the first stop not yet reported
   std::optional<std::int64_t> lastMailAt_;
-  std::optional<std::int64_t> repeatAt_;
+  bool mailedThisStop_ = false;  // repeats follow while the item stays stopped
 };
 
 }  // namespace monitor

@@ -1,8 +1,9 @@
 // Tells every running engine program of this session to end, and returns
-// when they have ended or after a few seconds.
+// when they have ended or after a few seconds; an engine still busy then
+// ends as soon as it is free, as its request stays set.
 #include <windows.h>
 
-#include <string_view>
+#include <vector>
 
 #include "base/text.h"
 #include "control/engine_programs.h"
@@ -10,27 +11,22 @@
 #include "win/process_list.h"
 #include "win/unique_resource.h"
 
-namespace {
-
-bool engineRunning() {
-  bool found = false;
-  win::forEachProcess([&](const PROCESSENTRY32& p) {
-    found = base::equalsIgnoringCase(p.szExeFile, control::kEngineProgram);
-    return !found;
-  });
-  return found;
-}
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  // Without the event no engine of this session is waiting for it.
-  win::unique_handle shutdown(OpenEventA(EVENT_MODIFY_STATE, FALSE, monitor::kShutdownEventName));
-  if (!shutdown) return 0;
-  SetEvent(shutdown.get());
-  const DWORD start = GetTickCount();
-  while (engineRunning() && GetTickCount() - start < monitor::kStopWaitMs) Sleep(50);
-  // An engine started after this stop must not end at once.
-  ResetEvent(shutdown.get());
+  std::vector<win::unique_handle> engines;
+  win::forEachProcess([&](const PROCESSENTRY32& p) {
+    if (!base::equalsIgnoringCase(p.szExeFile, control::kEngineProgram)) return true;
+    // Without its event the engine is not of this session, or not yet waiting.
+    win::unique_handle shutdown(
+        OpenEventA(EVENT_MODIFY_STATE, FALSE, monitor::shutdownEventName(p.th32ProcessID).c_str()));
+    if (shutdown && SetEvent(shutdown.get()))
+      if (win::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, p.th32ProcessID)); process)
+        engines.push_back(std::move(process));
+    return true;
+  });
+  const ULONGLONG until = GetTickCount64() + monitor::kStopWaitMs;
+  for (const auto& engine : engines) {
+    const ULONGLONG now = GetTickCount64();
+    WaitForSingleObject(engine.get(), now < until ? static_cast<DWORD>(until - now) : 0);
+  }
   return 0;
 }

@@ -43,7 +43,7 @@ bool walkProcessNames(ISWbemServices* services, Visit visit) {
     win::Variant value;
     win::check(name->get_Value(value.put()), "process Name");
     if (value.get().vt != VT_BSTR) continue;
-    const BSTR text = value.get().bstrVal;
+    BSTR text = value.get().bstrVal;
     if (visit(base::upperCase(win::narrow(text, static_cast<int>(SysStringLen(text)))))) return true;
   }
 }

@@ -31,7 +31,7 @@ bool becomes(const Utility& utility, const Row& row, int state, Duration timeout
 // A program planted where the folder's first blank would end an unquoted
 // path: "...\Temp\Brennix App 12-0" starts with "...\Temp\Brennix".
 std::string plantProgram(const AppFolder& app) {
-  const std::string planted = app.path().substr(0, app.path().find(' ')) + ".exe";
+  std::string planted = app.path().substr(0, app.path().find(' ')) + ".exe";
   EXPECT_TRUE(CopyFileA((builtAppFolder() + "\\..\\bin\\sleeper.exe").c_str(), planted.c_str(), FALSE));
   return planted;
 }
@@ -41,7 +41,7 @@ TEST(EngineStatus, AFirstStartInstallsTheServiceAndEachRowFollowsItsButtons) {
   AppFolder app(true);
   const std::string planted = plantProgram(app);
 
-  Utility utility(app);
+  Utility utility(app, "", false);
   HWND installing = utility.control(IDC_INSTALLING_SERVICE);
   EXPECT_TRUE(waitUntil([&] { return IsWindowVisible(installing) != 0; })) << "shown while the batch runs";
   ASSERT_TRUE(becomes(utility, kServiceRow, 1, 60s)) << "green in the same refresh";

@@ -13,7 +13,7 @@ namespace {
 struct Pixels {
   int width = 0, height = 0;
   std::vector<COLORREF> data;
-  COLORREF at(int x, int y) const { return data[static_cast<std::size_t>(y * width + x)]; }
+  COLORREF at(int x, int y) const { return data[static_cast<std::size_t>(y) * width + x]; }
 };
 
 // The pixels of a rectangle of `source`, or of `icon` drawn on `background`.

@@ -17,12 +17,18 @@ bool answerBox(DWORD processId, const std::string& text, BoxIcon icon, const std
   return true;
 }
 
-Utility::Utility(const AppFolder& app, const std::string& arguments, bool filled)
+Utility::Utility(const AppFolder& app, const std::string& arguments, bool settled)
     : process(Process::start(app.utility(), arguments)) {
   main = waitForTopWindow(process.id(), kMainClass, kMainTitle);
   if (!main) throw std::runtime_error("the main window did not appear");
-  if (filled && !waitUntil([&] { return listRowCount(grid()) >= 3; }))
+  if (!settled) return;
+  if (!waitUntil([&] { return listRowCount(grid()) >= 3; }))
     throw std::runtime_error("the grid was not filled");
+  // The refresh ends by showing one of the service row's two lights (both show until then); the window
+  // itself may be hidden.
+  const auto shown = [&](int id) { return (GetWindowLongA(control(id), GWL_STYLE) & WS_VISIBLE) != 0; };
+  const auto lit = [&] { return shown(IDC_SERVICE_GREEN_DOT) != shown(IDC_SERVICE_RED_DOT); };
+  if (!waitUntil(lit, 30s)) throw std::runtime_error("the first status refresh did not end");
 }
 
 Utility::~Utility() {

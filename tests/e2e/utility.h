@@ -22,8 +22,9 @@ bool answerBox(DWORD processId, const std::string& text, BoxIcon icon, const std
 
 class Utility {
  public:
-  // Waits for its main window and, with `filled`, its first grid.
-  explicit Utility(const AppFolder& app, const std::string& arguments = "", bool filled = true);
+  // Waits for its main window and, with `settled`, its first grid and its first status refresh, which
+  // runs a batch file (pumping the window's events in the middle of whatever the test does next).
+  explicit Utility(const AppFolder& app, const std::string& arguments = "", bool settled = true);
   ~Utility();  // closes it as Windows does, or ends it by force
   Utility(const Utility&) = delete;
   Utility& operator=(const Utility&) = delete;

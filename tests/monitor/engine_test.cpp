@@ -1,5 +1,8 @@
-// The engine program under Wine: restarts of killed programs and a stopped service, an
-// edited item list, the restart duty shared, stop e-mails, pauses for quick deaths.
+// The engine program and service under Wine: restarts of killed programs and a stopped service, each by
+// the engine whose kind of item it is; engines of two folders; a second instance; an edited list read
+// in a busy folder and a locked one; settings that reach a stopped item; stop e-mails; pauses for quick
+// deaths.
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -12,47 +15,117 @@ namespace {
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 using formats::Slot;
+using Clock = std::chrono::steady_clock;
 
 // Kills the process and expects its program to run again after the 1 s delay.
 void killAndExpectRestart(e2e::Process& process, const std::string& image) {
   process.kill();
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = Clock::now();
   ASSERT_TRUE(e2e::waitUntil([&] { return e2e::processesNamed(image) == 1; })) << image;
-  const auto took = std::chrono::steady_clock::now() - start;
+  const auto took = Clock::now() - start;
   EXPECT_TRUE(took >= 900ms && took < 3s) << image << " after " << (took / 1ms) << " ms";
 }
 
-TEST(Engine, RestartsKilledProgramsReadsAnEditedListAndHandsTheDutyOver) {
-  e2e::EngineStage stage;
-  const auto path = stage.addProgram("worker.exe"), addedPath = stage.addProgram("added.exe");
-  auto worker = e2e::Process::start(path), second = e2e::Process::start(path),
-       added = e2e::Process::start(addedPath);
-  stage.writeItems({"Worker.EXE|" + path});
-  stage.writeSettings(" 1 ");
-  stage.startEngine();
-  ASSERT_TRUE(stage.waitForLog("engine started: watching 1 item\r\n")) << stage.log();
-  stage.startEngine();
-  ASSERT_TRUE(stage.waitForLog("engine started while another engine has the restart duty")) << stage.log();
+// Stop e-mails to the test's mail server, with `token` in their subject.
+std::function<void(formats::Settings&)> mailTo(const std::string& token, const char* repeatMinutes = "") {
+  return [=](formats::Settings& s) {
+    const std::string server = support::mailServer("plain");
+    s.sendEmail = Slot::number(1);
+    s.repeatEmail = Slot::number(*repeatMinutes ? 1 : 0);
+    s.repeatMinutes = Slot::text(repeatMinutes);
+    s.emailAddresses = Slot::text("ops@example.org");
+    s.smtpServer = Slot::text(server.substr(0, server.find(':')));
+    s.smtpPort = Slot::text(server.substr(server.find(':') + 1));
+    s.fromAddress = Slot::text("engine@brennix.test");
+    s.subject = Slot::text(token + " %process%");
+    s.message = Slot::text("%process% stopped at %time%%20bye");
+  };
+}
 
-  // One of two instances ends: the item still runs. The engine reads the
-  // list, rewritten in place with a new item, only after it saw that end.
-  second.kill();
+TEST(Engine, ActsForItsFolderKeepsASecondInstanceReadsABusyFolderAndHandsTheDutyOver) {
+  e2e::EngineStage stage, elsewhere;
+  const auto path = stage.addProgram("worker.exe"), addedPath = stage.addProgram("added.exe"),
+             otherPath = elsewhere.addProgram("other.exe");
+  auto worker = e2e::Process::start(path), added = e2e::Process::start(addedPath),
+       other = e2e::Process::start(otherPath);
+  const std::string token =
+      "second-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
+  stage.writeItems({"Worker.EXE|" + path});
+  stage.writeSettings(" 1 ", mailTo(token));
+  elsewhere.writeItems({"other.exe|" + otherPath});
+  elsewhere.writeSettings("1");
+  stage.startEngine();
+  ASSERT_TRUE(stage.waitForLog("engine started (program): watching 1 item; restarts programs and services"))
+      << stage.log();
+  stage.startEngine();
+  ASSERT_TRUE(
+      stage.waitForLog("engine started (program): watching 1 item; restarts nothing while another "
+                       "engine program of this folder runs"))
+      << stage.log();
+  // The engine of another folder acts for its own items.
+  elsewhere.startEngine();
+  ASSERT_TRUE(
+      elsewhere.waitForLog("engine started (program): watching 1 item; restarts programs and services"))
+      << elsewhere.log();
+  killAndExpectRestart(other, "other.exe");
+
+  // A second instance started by hand: the end of the first is no stop.
+  auto second = e2e::Process::start(path);
+  worker.kill();
+  // The list, rewritten in place, is read while a program writes into the folder ten times a second.
   stage.writeItems({"Worker.EXE|" + path, "added.exe|" + addedPath});
-  ASSERT_TRUE(stage.waitForLog("processes.ob read again: watching 2 items\r\n")) << stage.log();
+  const auto written = Clock::now();
+  for (int i = 0;
+       i < 30 && stage.log().find("processes.ob read again (program): watching 2 items") == std::string::npos;
+       ++i, Sleep(100))
+    stage.write("busy.txt", std::to_string(i));
+  const auto took = (Clock::now() - written) / 1ms;
+  std::printf("list read %lld ms after its rewrite in a busy folder\n", static_cast<long long>(took));
+  EXPECT_LT(took, 1500) << stage.log();
   EXPECT_EQ(stage.log().find("stopped"), std::string::npos) << stage.log();
-  killAndExpectRestart(worker, "worker.exe");
+  EXPECT_EQ(e2e::processesNamed("worker.exe"), 1);
+  EXPECT_TRUE(support::receivedMail(token).empty());
+  killAndExpectRestart(second, "worker.exe");
 
   // The first engine goes; the second takes the duty over.
   stage.engines.front().kill();
-  ASSERT_TRUE(stage.waitForLog("restart duty taken over: watching 2 items")) << stage.log();
+  ASSERT_TRUE(
+      stage.waitForLog("restart duty taken over (program): watching 2 items; restarts programs and "
+                       "services"))
+      << stage.log();
   killAndExpectRestart(added, "added.exe");
-  for (const char* line : {" - Worker.EXE stopped; restart in 1 s\r\n", " - Worker.EXE restarted\r\n",
-                           " - added.exe stopped; restart in 1 s\r\n", " - added.exe restarted\r\n"})
+  for (const char* line :
+       {" - Worker.EXE stopped; restart in 1 s\r\n", " - Worker.EXE restarted (program)\r\n",
+        " - added.exe stopped; restart in 1 s\r\n", " - added.exe restarted (program)\r\n"})
     EXPECT_TRUE(stage.waitForLog(line)) << line << stage.log();
-  EXPECT_EQ(stage.logCount(" restarted\r\n"), 2) << "only the engine with the duty restarts\n" << stage.log();
-
+  EXPECT_EQ(stage.logCount(" restarted (program)\r\n"), 2) << "only the engine with the duty restarts\n"
+                                                           << stage.log();
   stage.stopEngines();
   EXPECT_FALSE(stage.engines.back().running());
+}
+
+TEST(Engine, RestartsAStoppedItemOnceRestartingIsTickedWhileItsListIsLocked) {
+  e2e::EngineStage stage;
+  const auto path = stage.addProgram("worker.exe");
+  auto worker = e2e::Process::start(path);
+  stage.writeItems({"worker.exe|" + path});
+  stage.writeSettings("0", [](formats::Settings& s) { s.restart = Slot::number(0); });
+  stage.startEngine();
+  ASSERT_TRUE(stage.waitForLog("engine started (program): watching 1 item")) << stage.log();
+  worker.kill();
+  ASSERT_TRUE(stage.waitForLog(" - worker.exe stopped\r\n")) << stage.log();
+  {
+    // A deployment tool holds the list open while the box is ticked.
+    const win::unique_file_handle locked(
+        CreateFileA(stage.file("processes.ob").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked);
+    stage.writeSettings("0");
+    EXPECT_TRUE(stage.waitForLog(" - worker.exe restarted (program)\r\n")) << stage.log();
+    EXPECT_TRUE(stage.waitForLog(" - processes.ob cannot be read (")) << stage.log();
+  }
+  EXPECT_TRUE(stage.waitForLog(" - processes.ob can be read again\r\n")) << stage.log();
+  EXPECT_EQ(stage.log().find("watching 0 items"), std::string::npos) << stage.log();
+  EXPECT_EQ(e2e::processesNamed("worker.exe"), 1);
 }
 
 // Down for 8 s: e-mails at the stop and every 3 s (0.05 minutes), none once it runs again.
@@ -61,22 +134,14 @@ TEST(Engine, EmailsAStopAndRepeatsItWhileTheProgramStaysDown) {
   const auto path = stage.addProgram("mailed.exe");
   auto mailed = e2e::Process::start(path);
   stage.writeItems({"mailed.exe|" + path});
-  const std::string token = "stop-" + std::to_string(GetCurrentProcessId()),
-                    server = support::mailServer("plain");
-  stage.writeSettings("8", [&](formats::Settings& s) {
-    s.sendEmail = s.repeatEmail = Slot::number(1);
-    s.repeatMinutes = Slot::text("0.05");
-    s.emailAddresses = Slot::text("ops@example.org");
-    s.smtpServer = Slot::text(server.substr(0, server.find(':')));
-    s.smtpPort = Slot::text(server.substr(server.find(':') + 1));
-    s.fromAddress = Slot::text("engine@brennix.test");
-    s.subject = Slot::text(token + " %process%");
-    s.message = Slot::text("%process% stopped at %time%%20bye");
-  });
+  const std::string token =
+      "stop-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
+  stage.writeSettings("8", mailTo(token, "0.05"));
   stage.startEngine();
-  ASSERT_TRUE(stage.waitForLog("engine started: watching 1 item\r\n")) << stage.log();
+  ASSERT_TRUE(stage.waitForLog("engine started (program): watching 1 item;")) << stage.log();
   mailed.kill();
-  ASSERT_TRUE(stage.waitForLog("mailed.exe restarted", 15s)) << stage.log();
+  ASSERT_TRUE(stage.waitForLog("mailed.exe restarted", 15s))
+      << stage.log() << "engine running: " << stage.engines.back().running();
   // Running again: no e-mail for longer than the interval.
   EXPECT_FALSE(e2e::waitUntil([&] { return support::receivedMail(token).size() > 3; }, 4s));
   const auto got = support::receivedMail(token);
@@ -99,9 +164,10 @@ TEST(Engine, SlowsDownTheRestartsOfAProgramThatDiesAtOnce) {
       << stage.log();
 }
 
-// A service of the test's own runs the engine service's program: it holds the restart duty
-// until net stop ends it; the engine program takes the duty over and starts it again.
-TEST(Engine, StartsAStoppedServiceAgain) {
+// A service of the test's own runs the engine service's program from the stage's folder: the
+// engine program restarts the program item while it runs, the service while it does not; the
+// service restarts itself never, so the engine program starts it again once it is stopped.
+TEST(Engine, ProgramAndServiceOfOneFolderShareTheRestartsByKind) {
   e2e::EngineStage stage;
   const std::string name = "BrennixWatchedTest", nssm = "\"" + stage.file("nssm.exe") + "\" ";
   std::shared_ptr<void> cleanup(nullptr,
@@ -112,16 +178,40 @@ TEST(Engine, StartsAStoppedServiceAgain) {
                                 });
   e2e::run(nssm + "remove " + name + " confirm");  // left by a run that failed
   ASSERT_EQ(e2e::run(nssm + "install " + name + " \"" + stage.file("BrennixMonitorsrv.exe") + "\""), 0u);
-  stage.writeItems({name + "|[Windows Service]"});
+  const auto path = stage.addProgram("worker.exe");
+  auto worker = e2e::Process::start(path);
+  stage.writeItems({"worker.exe|" + path, name + "|[Windows Service]"});
   stage.writeSettings("1");
   ASSERT_EQ(e2e::run("net.exe start " + name), 0u);
+  ASSERT_TRUE(
+      stage.waitForLog("engine started (service): watching 2 items; restarts services, and programs "
+                       "as LocalSystem in the services' session"))
+      << stage.log();
   stage.startEngine();
-  ASSERT_TRUE(stage.waitForLog("engine started while another engine has the restart duty")) << stage.log();
+  ASSERT_TRUE(
+      stage.waitForLog("engine program running (service): restarts services; the engine program "
+                       "restarts programs"))
+      << stage.log();
+  killAndExpectRestart(worker, "worker.exe");
+  EXPECT_TRUE(stage.waitForLog(" - worker.exe restarted (program)\r\n")) << stage.log();
 
+  stage.stopEngines();
+  ASSERT_TRUE(stage.waitForLog("engine program not running (service): restarts services, and programs"))
+      << stage.log();
+  e2e::endProcessesNamed("worker.exe");
+  EXPECT_TRUE(stage.waitForLog(" - worker.exe restarted (service)\r\n")) << stage.log();
+
+  stage.startEngine();
+  ASSERT_TRUE(
+      stage.waitForLog("engine started (program): watching 2 items; restarts programs; the service "
+                       "restarts services"))
+      << stage.log();
   ASSERT_EQ(e2e::run("net.exe stop " + name), 0u);
-  ASSERT_TRUE(stage.waitForLog(name + " restarted")) << stage.log();
+  ASSERT_TRUE(stage.waitForLog(name + " restarted (program)")) << stage.log();
   EXPECT_TRUE(e2e::waitUntil([&] { return win::serviceStateText(win::listServices(), name) == "Running"; }));
-  EXPECT_NE(stage.log().find(name + " is not running; restart in 1 s"), std::string::npos) << stage.log();
+  EXPECT_NE(stage.log().find("engine service not running (program): restarts programs and services"),
+            std::string::npos)
+      << stage.log();
 }
 
 }  // namespace

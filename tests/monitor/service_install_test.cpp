@@ -11,8 +11,9 @@ namespace {
 TEST(ServiceBatchFiles, InstallStartAndRemoveTheServiceOfAFolderWithBlanksAmpersandAndPercent) {
   e2e::TempFolder app("Brennix 100%Tools%x&y");
   e2e::EngineServiceRemover remover;  // goes first, so that the folder's programs can be deleted
-  const std::string program(control::kServiceProgram), folder = app.path();
-  for (std::string file : {program, std::string(control::kServiceTool)})
+  const std::string program(control::kServiceProgram);
+  const std::string& folder = app.path();
+  for (const std::string& file : {program, std::string(control::kServiceTool)})
     ASSERT_TRUE(CopyFileA((e2e::builtAppFolder() + "\\" + file).c_str(), app.file(file).c_str(), FALSE));
   app.write(std::string(control::kInstallBatch), control::installServiceBatch(folder));
   app.write(std::string(control::kUninstallBatch), control::uninstallServiceBatch(folder));

@@ -1,5 +1,6 @@
 // The engine's decisions with made-up times: how settings.ob lines read, the
-// pauses after quick stops, the e-mail schedule and body.
+// pauses after quick stops, the e-mail schedule and body, new settings
+// reaching a stopped item.
 #include "monitor/stop_policy.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ Times crashLoop(ItemPolicy& item, const StopActions& a, std::int64_t& now, int d
     const auto due = item.nextDue(a).value();
     EXPECT_FALSE(item.restartDue(due - 1, a));
     pauses.push_back((due - now) / kS);
-    item.restarted(std::nullopt, at(now = due), a, log);
+    item.restarted(std::nullopt, at(now = due), a, "program", log);
     item.observe(false, at(now += ranMs), a, log);
   }
   return pauses;
@@ -74,45 +75,74 @@ TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) 
   // A failed restart is a quick stop too; the pause comes on top of the delay.
   a.log = true;
   a.restartDelayMs = 2 * kS;
-  item.restarted("Access denied (error 5)", at(now = item.nextDue(a).value()), a, log);
-  EXPECT_EQ(log.back(), at(now).stamp +
-                            " - crash.exe restart failed: Access denied (error 5); next try in 22 s "
-                            "(delay 2 s + pause 20 s after quick stops)");
+  item.restarted("Access denied (error 5)", at(now = item.nextDue(a).value()), a, "service", log);
+  EXPECT_EQ(log.back(),
+            at(now).stamp +
+                " - crash.exe restart failed (service): Access denied (error 5); next try in 22 s "
+                "(delay 2 s + pause 20 s after quick stops)");
 }
 
-// The e-mails sent while the item follows `changes` (time, running), checked
-// every second up to `until`: when, and the stop time each one names.
-Lines mailTimes(const StopActions& a, std::vector<std::pair<std::int64_t, bool>> changes,
-                std::int64_t until) {
+// The item follows `events` (time, what: 's' it stops, 'r' it is found
+// running, 'n' the settings `b` take effect), checked every second up to
+// `until`, the engine restarting it when due: the restarts ("T12 restart")
+// and the e-mails ("T60 " and the body), in order.
+Lines timeline(StopActions a, const StopActions& b, std::vector<std::pair<std::int64_t, char>> events,
+               std::int64_t until) {
   ItemPolicy item("worker.exe");
-  Lines log, sent;
+  Lines log, out;
   std::size_t next = 0;
   for (std::int64_t t = 0; t <= until; t += kS) {
-    while (next < changes.size() && changes[next].first <= t)
-      item.observe(changes[next++].second, at(t), a, log);
-    if (auto mail = item.mailDue(at(t), a)) sent.push_back(at(t).stamp + " " + mail->body);
+    for (; next < events.size() && events[next].first <= t; ++next)
+      events[next].second == 'n' ? void(a = b) : item.observe(events[next].second == 'r', at(t), a, log);
+    if (item.restartDue(t, a)) {
+      out.push_back(at(t).stamp + " restart");
+      item.restarted(std::nullopt, at(t), a, "program", log);
+    }
+    if (auto mail = item.mailDue(at(t), a)) out.push_back(at(t).stamp + " " + mail->body);
   }
-  return sent;
+  return out;
 }
 
 TEST(ItemPolicy, EMailsGoAtTheStopRepeatWhileStoppedAndKeepToTheInterval) {
   StopActions a;
+  a.restart = false;
   a.sendEmail = a.repeatEmail = true;
   a.repeatMs = 30 * kMin;
   a.mail.body = "%process%%20since %time% %TIME% 100%";  // the placeholders as written only
   // At once, then every 30 minutes until it runs again.
   const std::string body = " worker.exe\r\nsince T60 %TIME% 100%";
-  EXPECT_EQ(mailTimes(a, {{0, true}, {kMin, false}, {65 * kMin, true}}, 120 * kMin),
+  EXPECT_EQ(timeline(a, a, {{0, 'r'}, {kMin, 's'}, {65 * kMin, 'r'}}, 120 * kMin),
             (Lines{"T60" + body, "T1860" + body, "T3660" + body}));
   a.mail.body = "since %time%";
   // Without repeating: one e-mail per stop, but no closer than the interval.
   a.repeatEmail = false;
-  EXPECT_EQ(
-      mailTimes(a, {{0, false}, {10 * kMin, true}, {20 * kMin, false}, {40 * kMin, true}, {50 * kMin, false}},
-                120 * kMin),
-      (Lines{"T0 since T0", "T1800 since T1200", "T3600 since T3000"}));
+  EXPECT_EQ(timeline(a, a, {{0, 's'}, {10 * kMin, 'r'}, {20 * kMin, 's'}, {40 * kMin, 'r'}, {50 * kMin, 's'}},
+                     120 * kMin),
+            (Lines{"T0 since T0", "T1800 since T1200", "T3600 since T3000"}));
+  // A stop over before its e-mail could go (another instance found) is not
+  // reported; one ended by the engine's restart is, as in a crash loop.
+  EXPECT_EQ(timeline(a, a, {{0, 's'}, {10 * kMin, 'r'}, {20 * kMin, 's'}, {25 * kMin, 'r'}}, 120 * kMin),
+            (Lines{"T0 since T0"}));
+  a.restart = true;
+  a.restartDelayMs = kMin;
+  EXPECT_EQ(timeline(a, a, {{0, 's'}, {10 * kMin, 's'}}, 40 * kMin),
+            (Lines{"T0 since T0", "T60 restart", "T660 restart", "T1800 since T600"}));
   a.sendEmail = false;
-  EXPECT_TRUE(mailTimes(a, {{0, false}}, 120 * kMin).empty());
+  EXPECT_EQ(timeline(a, a, {{0, 's'}}, 120 * kMin), (Lines{"T60 restart"}));
+}
+
+TEST(ItemPolicy, NewSettingsReachAnItemAlreadyStoppedCountingFromTheStop) {
+  StopActions off, on, day;
+  off.restart = false;
+  on.sendEmail = true;
+  on.mail.body = "since %time%";
+  day.restartDelayMs = 86'400 * kS;
+  // Restarting and e-mail turned on 30 s into a stop: both at once.
+  EXPECT_EQ(timeline(off, on, {{0, 's'}, {30 * kS, 'n'}}, kMin), (Lines{"T30 restart", "T30 since T0"}));
+  // A day's delay cut to 10 s during the stop; restarting turned off during it.
+  EXPECT_EQ(timeline(day, StopActions{}, {{0, 's'}, {5 * kS, 'n'}}, kMin), (Lines{"T10 restart"}));
+  EXPECT_EQ(timeline(day, StopActions{}, {{0, 's'}, {20 * kS, 'n'}}, kMin), (Lines{"T20 restart"}));
+  EXPECT_TRUE(timeline(StopActions{}, off, {{0, 's'}, {5 * kS, 'n'}}, kMin).empty());
 }
 
 }  // namespace

@@ -18,10 +18,8 @@ bool changeable(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     const std::string probe = path + "\\probe.tmp";
-    const bool made =
-        win::unique_file_handle(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr))
-            ? true
-            : false;
+    const bool made = static_cast<bool>(win::unique_file_handle(
+        CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)));
     return made && DeleteFileA(probe.c_str());
   }
   win::unique_file_handle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,

@@ -1,0 +1,73 @@
+#include "monitor/duty_lock.h"
+
+#include <sddl.h>
+
+#include "monitor/item_control.h"
+
+namespace monitor {
+namespace {
+
+// The folder as one spelling: full and with long names.
+std::string fullPath(const std::string& folder) {
+  char full[MAX_PATH * 2] = {}, longer[MAX_PATH * 2] = {};
+  const DWORD n = GetFullPathNameA(folder.c_str(), sizeof full, full, nullptr);
+  if (n == 0 || n >= sizeof full) return folder;
+  const DWORD m = GetLongPathNameA(full, longer, sizeof longer);
+  return m == 0 || m >= sizeof longer ? std::string(full) : std::string(longer);
+}
+
+// The service (LocalSystem) and the program (the user) must both be able to
+// take each lock, whichever engine created it.
+HANDLE createLock(const std::string& name) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};
+  if (ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;AU)",
+                                                           SDDL_REVISION_1, &descriptor, nullptr))
+    attributes.lpSecurityDescriptor = descriptor;
+  HANDLE lock = CreateMutexExA(&attributes, name.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+  const DWORD error = GetLastError();
+  if (descriptor) LocalFree(descriptor);
+  SetLastError(error);
+  return lock;
+}
+
+bool taken(DWORD waited) { return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED; }
+
+}  // namespace
+
+DutyLocks::DutyLocks(const std::string& folder, EngineKind self) {
+  const std::string path = fullPath(folder);
+  const EngineKind other = self == EngineKind::Program ? EngineKind::Service : EngineKind::Program;
+  for (auto [lock, kind] : {std::pair{&own_, self}, std::pair{&other_, other}}) {
+    const std::string name = dutyLockName(path, kind);
+    lock->reset(createLock(name));
+    if (!*lock) {
+      view_.alone = true;
+      failure_ = "the lock " + name + " cannot be had: " + failureText(GetLastError());
+      return;
+    }
+  }
+  // A short wait: the other kind's engine may be trying this lock just now.
+  view_.ownHeld = taken(WaitForSingleObject(own_.get(), 200));
+  probeOther();
+}
+
+DutyLocks::~DutyLocks() {
+  if (view_.ownHeld) ReleaseMutex(own_.get());
+}
+
+void DutyLocks::otherEnded() {
+  ReleaseMutex(other_.get());
+  view_.otherRuns = false;
+}
+
+bool DutyLocks::probeOther() {
+  if (view_.alone) return false;
+  const bool free = taken(WaitForSingleObject(other_.get(), 0));
+  if (free) ReleaseMutex(other_.get());
+  const bool changed = view_.otherRuns == free;
+  view_.otherRuns = !free;
+  return changed;
+}
+
+}  // namespace monitor

@@ -1,0 +1,106 @@
+#include "monitor/item_watch.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "base/text.h"
+#include "monitor/item_control.h"
+#include "win/process_list.h"
+#include "win/services.h"
+
+namespace monitor {
+namespace {
+
+void CALLBACK processEnded(void* wake, BOOLEAN) { SetEvent(static_cast<HANDLE>(wake)); }
+
+}  // namespace
+
+Items mergeItems(Items& old, const formats::ItemTable& table) {
+  Items next;
+  for (const auto& line : table.slots) {
+    if (!formats::isItemLine(line)) continue;
+    const auto fields = formats::splitItem(line);
+    if (fields.name.empty()) continue;
+    const bool service = formats::isServicePath(fields.path);
+    auto same = [&](const std::unique_ptr<Item>& item) {
+      return item && item->service == service && base::equalsIgnoringCase(item->name, fields.name);
+    };
+    if (std::any_of(next.begin(), next.end(), same)) continue;
+    auto known = std::find_if(old.begin(), old.end(), same);
+    if (known != old.end()) {
+      next.push_back(std::move(*known));
+      next.back()->path = fields.path;
+    } else {
+      next.push_back(std::make_unique<Item>(std::string(fields.name), std::string(fields.path), service));
+    }
+  }
+  return next;
+}
+
+bool watchProcess(Item& item, win::unique_handle process, HANDLE wake) {
+  if (!process) return false;
+  auto w = std::make_unique<Watch>();
+  if (!RegisterWaitForSingleObject(w->wait.put(), process.get(), processEnded, wake, INFINITE,
+                                   WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD))
+    return false;
+  w->process = std::move(process);
+  item.watches.push_back(std::move(w));
+  return true;
+}
+
+std::vector<Item*> takeEnded(Items& items, std::vector<std::unique_ptr<Watch>>& ended) {
+  std::vector<Item*> bare;
+  for (auto& item : items) {
+    auto& watches = item->watches;
+    if (watches.empty()) continue;
+    const auto gone = std::partition(watches.begin(), watches.end(), [](const auto& w) {
+      return WaitForSingleObject(w->process.get(), 0) != WAIT_OBJECT_0;
+    });
+    if (gone == watches.end()) continue;
+    std::move(gone, watches.end(), std::back_inserter(ended));
+    watches.erase(gone, watches.end());
+    if (watches.empty()) bare.push_back(item.get());
+  }
+  return bare;
+}
+
+DWORD walkProcesses(Items& items, HANDLE wake, const Seen& seen) {
+  std::vector<Item*> wanted;
+  std::vector<std::string> names;
+  for (auto& item : items) {
+    if (!unwatchedProgram(*item)) continue;
+    wanted.push_back(item.get());
+    names.push_back(base::upperCase(item->name));
+  }
+  if (wanted.empty()) return NO_ERROR;
+  std::vector<char> running(wanted.size(), false);
+  const bool walked = win::forEachProcess([&](const PROCESSENTRY32& entry) {
+    const std::string image = base::upperCase(entry.szExeFile);
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+      if (names[i] != image) continue;
+      win::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+      // A process that has just ended may still be listed.
+      if (process && WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) continue;
+      running[i] = true;
+      watchProcess(*wanted[i], std::move(process), wake);
+    }
+    return true;
+  });
+  if (!walked) return GetLastError();
+  for (std::size_t i = 0; i < wanted.size(); ++i) seen(*wanted[i], running[i]);
+  return NO_ERROR;
+}
+
+DWORD pollServices(Items& items, const Seen& seen) {
+  if (std::none_of(items.begin(), items.end(), [](const auto& i) { return i->service; })) return NO_ERROR;
+  const auto listing = win::listServices();
+  if (!listing.listed && listing.error != NO_ERROR) return listing.error;
+  for (auto& item : items) {
+    if (!item->service) continue;
+    const auto* entry = win::findService(listing.services, item->name);
+    seen(*item, entry && serviceCountsAsRunning(entry->currentState));
+  }
+  return NO_ERROR;
+}
+
+}  // namespace monitor
