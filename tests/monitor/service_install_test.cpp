@@ -19,7 +19,9 @@ TEST(ServiceBatchFiles, InstallStartAndRemoveTheServiceOfAFolderWithBlanksAmpers
   app.write(std::string(control::kUninstallBatch), control::uninstallServiceBatch(folder));
 
   // Files that take the engine a while to read: the service runs even so once "net start" returns.
-  app.write("processes.ob", " \r\n" + std::string(20'000'000, 'x'));
+  std::string items = " \r\n";
+  items.resize(20'000'000, 'x');
+  app.write("processes.ob", items);
 
   // The batch goes to the root first: nssm.exe is found only if its cd reaches the folder.
   e2e::run("cmd.exe /c installservice.bat >out.txt 2>&1", folder);
