@@ -1,7 +1,6 @@
 // The service picker: Wine's services, sorted, and the one chosen added to processes.ob as a service item.
 #include <gtest/gtest.h>
 
-#include "e2e/input.h"
 #include "e2e/utility.h"
 #include "win/services.h"
 
@@ -25,9 +24,8 @@ struct Picker {
 
 // Opens the picker from the main window and waits for its list.
 Picker openPicker(const Utility& utility) {
-  click(utility.control(IDC_ADD_SERVICE));
   Picker p;
-  p.window = waitForTopWindow(utility.id(), "#32770", "Services");
+  p.window = utility.openDialog(IDC_ADD_SERVICE, "Services");
   if (!p.window) return p;
   p.grid = GetDlgItem(p.window, IDC_SERVICE_GRID);
   if (!waitUntil([&] { return listRowCount(p.grid) > 1; }, 30s))

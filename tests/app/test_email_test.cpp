@@ -44,12 +44,9 @@ void test(const Utility& utility, const std::string& text, BoxIcon icon) {
 // Sets fields of the e-mail dialog and leaves it by `button`.
 void editEmailSettings(const Utility& utility, std::initializer_list<std::pair<int, std::string>> fields,
                        bool toggleAuthentication, int button) {
-  click(utility.control(IDC_EMAIL_SETTINGS));
-  HWND dialog = waitForTopWindow(utility.id(), "#32770", "Email Settings");
+  HWND dialog = utility.openDialog(IDC_EMAIL_SETTINGS, "Email Settings");
   ASSERT_NE(dialog, nullptr);
-  ASSERT_TRUE(waitUntil([&] { return IsWindowVisible(dialog) != 0; }));  // its buttons answer once shown
-  for (const auto& [id, text] : fields)
-    SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  for (const auto& [id, text] : fields) setText(GetDlgItem(dialog, id), text);
   if (toggleAuthentication) toggle(GetDlgItem(dialog, IDC_USE_AUTHENTICATION));
   pumpFor(100ms);
   click(GetDlgItem(dialog, button));
@@ -62,8 +59,7 @@ TEST(TestEmail, SendsTheStoredSettingsToTheFieldsRecipientsWithSampleValues) {
   app.write("settings.ob", settingsWith(mailServer("plain"), subject, ""));
   Utility utility(app);
   // Unsaved recipients count; cancelled settings do not.
-  SendMessageA(utility.control(IDC_EMAIL_ADDRESSES), WM_SETTEXT, 0,
-               reinterpret_cast<LPARAM>(" a@x.test ; b@x.test;;"));
+  setText(utility.control(IDC_EMAIL_ADDRESSES), " a@x.test ; b@x.test;;");
   editEmailSettings(utility, {{IDC_SMTP_SERVER, mailServer("closed")}}, true, IDC_EMAIL_CANCEL);
   test(utility, "Test successful.", BoxIcon::Information);
 
@@ -95,8 +91,7 @@ TEST(TestEmail, LogsInOnlyWhenAskedAndReportsWhatFailed) {
       << "one with the login, one without";
   // A refused recipient among accepted ones (Postfix): the others get it, and the box says so.
   editEmailSettings(utility, {{IDC_SMTP_SERVER, mailServer("relay", "localhost")}}, false, IDC_EMAIL_SAVE);
-  SendMessageA(utility.control(IDC_EMAIL_ADDRESSES), WM_SETTEXT, 0,
-               reinterpret_cast<LPARAM>("stale@x.test; admin@x.test"));
+  setText(utility.control(IDC_EMAIL_ADDRESSES), "stale@x.test; admin@x.test");
   test(utility,
        "Test failed! The server refused the recipient stale@x.test (550 5.1.1 <stale@x.test>: "
        "Recipient address rejected: User unknown in virtual mailbox table); the e-mail was sent to "

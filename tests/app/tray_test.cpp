@@ -1,7 +1,6 @@
 // The utility in the tray: its icon and menu, and the rules by which the main window hides and comes back.
 #include <gtest/gtest.h>
 
-#include "e2e/input.h"
 #include "e2e/utility.h"
 
 namespace {
@@ -73,15 +72,6 @@ TEST(Tray, TheWindowHidesAndComesBackByTheIconAndItsMenu) {
   }
   EXPECT_TRUE(utility.process.waitForExit());
   EXPECT_TRUE(waitUntil([] { return processesNamed("BrennixMonitor.exe") == 0; }));
-  EXPECT_FALSE(trayHasIcon(utility.main));
-}
-
-TEST(Tray, AnyOtherCloseEndsTheProgramAndRemovesTheIcon) {
-  AppFolder app;
-  Utility utility(app);
-  ASSERT_TRUE(waitUntil([&] { return trayHasIcon(utility.main); }));
-  PostMessageA(utility.main, WM_CLOSE, 0, 0);  // as the task manager closes it
-  ASSERT_TRUE(utility.process.waitForExit());
   EXPECT_FALSE(trayHasIcon(utility.main));
 }
 

@@ -120,15 +120,6 @@ void removeEngineService() {
   if (DeleteService(service.get())) engineServiceReaches(0);
 }
 
-bool installEngineService(const std::string& commandLine) {
-  win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
-  win::unique_schandle service(CreateServiceA(manager.get(), "BrennixMonitor", "BrennixMonitor",
-                                              SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
-                                              SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, commandLine.c_str(),
-                                              nullptr, nullptr, nullptr, nullptr, nullptr));
-  return static_cast<bool>(service);
-}
-
 Process Process::start(const std::string& program, const std::string& arguments) {
   std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA si{};

@@ -1,6 +1,6 @@
 #pragma once
 // End-to-end driver: runs the utility from a fresh application folder and
-// works its windows from outside, as a user would (real input: e2e/input.h).
+// works its windows from outside, as a user would: with real key presses and clicks, or messages.
 #include <windows.h>
 
 #include <chrono>
@@ -45,7 +45,6 @@ void endProcessesFrom(const std::string& folder);
 SERVICE_STATUS_PROCESS engineServiceStatus();
 bool engineServiceReaches(DWORD state, Duration timeout = 20s);
 void removeEngineService();
-bool installEngineService(const std::string& commandLine);  // a stand-in program of the test's
 struct EngineServiceRemover {
   EngineServiceRemover() { removeEngineService(); }
   ~EngineServiceRemover() { removeEngineService(); }
@@ -83,9 +82,17 @@ HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std
                       Duration timeout = 10s);
 
 int buttonsDrawnAsDefault(HWND dialog);  // push buttons with the default border
+// Real input on the X display (xdotool), which reaches a program through its own message loop, as a
+// user's does: keys one after the other by their X names, "+" joining keys held together ("Escape",
+// "shift+F10 Menu", "alt+F4", "n"); clicks of the left button at the centre of a window.
+void pressKeys(const std::string& keys);
+void clickOn(HWND window, int clicks = 1);
+HWND focusedWindow();  // the keyboard focus of the desktop's foreground thread, or nullptr
+
 // Presses a button as a user can: only an enabled, visible one.
 bool click(HWND button);
 void toggle(HWND checkBox);  // as the mouse does
+void setText(HWND control, const std::string& text);
 
 // List views of another process; the mouse on a row, as a user uses it.
 int listRowCount(HWND listView);
@@ -96,14 +103,16 @@ int focusedListRow(HWND listView);  // the row with the focus mark, -1 when none
 void doubleClickListRow(HWND listView, int row);
 void rightPressListRow(HWND listView, int row);  // the press only
 
-HWND findPopupMenu(DWORD processId);                    // the open pop-up menu, or nullptr
-void chooseMenuItem(HWND menu, int index);              // from 0, with Home, the arrow keys and Enter
+HWND findPopupMenu(DWORD processId);  // the open pop-up menu, or nullptr
+// With keys posted to the menu itself: under Wine, real ones did not reach the tray's menu while the
+// main window was hidden.
+void chooseMenuItem(HWND menu, int index);
 void chooseFile(HWND dialog, const std::string& path);  // in an open-file dialog
 
-// The tray holds an icon of this window and id (it accepts an empty change
-// only for an icon it has); the shell's notification of a mouse event on it.
-bool trayHasIcon(HWND owner, UINT id = 1);
-void postTrayNotification(HWND window, UINT mouseMessage, UINT callbackMessage = WM_MOUSEMOVE);
+// The tray holds the window's icon (it accepts an empty change only for an
+// icon it has); the shell's notification of a mouse event on it.
+bool trayHasIcon(HWND owner);
+void postTrayNotification(HWND window, UINT mouseMessage);
 
 // What the screen shows.
 bool drawnUnderlined(HWND control);    // a control on screen shows a line under its text

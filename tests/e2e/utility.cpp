@@ -50,4 +50,9 @@ int Utility::rowNamed(const std::string& name) const {
   return -1;
 }
 
+HWND Utility::openDialog(int button, const std::string& title) const {
+  HWND dialog = click(control(button)) ? waitForTopWindow(id(), "#32770", title) : nullptr;
+  return waitUntil([&] { return IsWindowVisible(dialog) != 0; }) ? dialog : nullptr;
+}
+
 }  // namespace e2e

@@ -35,6 +35,8 @@ class Utility {
   Rows gridRows() const { return listRows(grid(), 4); }
   Rows waitForRows(const Rows& rows, Duration timeout = 10s) const;
   int rowNamed(const std::string& name) const;
+  // Presses the button and waits for the dialog with this title to show; nullptr when none does.
+  HWND openDialog(int button, const std::string& title) const;
 
   Process process;
   HWND main = nullptr;

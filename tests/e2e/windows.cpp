@@ -49,6 +49,11 @@ class RemoteBuffer {
 
 constexpr std::size_t kTextRoom = 4096;
 
+// Wine starts Unix programs too; xdotool ends once the X server has the events.
+void xdotool(const std::string& arguments) {
+  Process::start("Z:\\usr\\bin\\xdotool", arguments).waitForExit(10s);
+}
+
 LPARAM rowPoint(HWND listView, int row) {
   RemoteBuffer remote(listView, sizeof(RECT));
   remote.write(0, RECT{LVIR_LABEL, 0, 0, 0});
@@ -121,6 +126,22 @@ HWND waitForTopWindow(DWORD processId, const std::string& windowClass, const std
   return found;
 }
 
+void pressKeys(const std::string& keys) { xdotool("key " + keys); }
+
+void clickOn(HWND window, int clicks) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  // The desktop's coordinates are those of the X screen.
+  xdotool("mousemove " + std::to_string((r.left + r.right) / 2) + " " +
+          std::to_string((r.top + r.bottom) / 2) + " click --repeat " + std::to_string(clicks) + " 1");
+}
+
+HWND focusedWindow() {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  return GetGUIThreadInfo(0, &info) ? info.hwndFocus : nullptr;
+}
+
 int buttonsDrawnAsDefault(HWND dialog) {
   const auto all = children(dialog);
   return static_cast<int>(std::count_if(all.begin(), all.end(), [](HWND c) {
@@ -136,6 +157,10 @@ bool click(HWND button) {
 }
 
 void toggle(HWND checkBox) { PostMessageA(checkBox, BM_CLICK, 0, 0); }
+
+void setText(HWND control, const std::string& text) {
+  SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
 
 int listRowCount(HWND listView) { return static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0)); }
 
@@ -193,13 +218,8 @@ HWND findPopupMenu(DWORD processId) {
 
 void chooseMenuItem(HWND menu, int index) {
   // Home first: an item under the pointer may be chosen already.
-  std::vector<WPARAM> keys{VK_HOME};
-  keys.insert(keys.end(), static_cast<std::size_t>(index), VK_DOWN);
-  keys.push_back(VK_RETURN);
-  for (WPARAM key : keys) {
-    PostMessageA(menu, WM_KEYDOWN, key, 0);
-    PostMessageA(menu, WM_KEYUP, key, 0);
-  }
+  for (int i = -1; i <= index; ++i)
+    PostMessageA(menu, WM_KEYDOWN, i < 0 ? VK_HOME : i < index ? VK_DOWN : VK_RETURN, 0);
 }
 
 void chooseFile(HWND dialog, const std::string& path) {
@@ -215,21 +235,21 @@ void chooseFile(HWND dialog, const std::string& path) {
       },
       5s);
   if (!field) throw std::runtime_error("the file dialog has no file name field");
-  SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  setText(field, path);
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
 }
 
-bool trayHasIcon(HWND owner, UINT id) {
+bool trayHasIcon(HWND owner) {
   NOTIFYICONDATAA record{};
   record.cbSize = NOTIFYICONDATAA_V1_SIZE;
   record.hWnd = owner;
-  record.uID = id;
+  record.uID = 1;
   return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
 }
 
-void postTrayNotification(HWND window, UINT mouseMessage, UINT callbackMessage) {
-  PostMessageA(window, callbackMessage, 1, mouseMessage);
+void postTrayNotification(HWND window, UINT mouseMessage) {
+  PostMessageA(window, WM_MOUSEMOVE, 1, mouseMessage);
 }
 
 }  // namespace e2e

@@ -1,6 +1,6 @@
 // Test helper: "sleeper [...] MS EXITCODE" sleeps, then ends with the code. Copied
 // under another name it is a planted program: it only leaves NAME.ran beside itself.
-// "sleeper -service MS": a service that takes MS to start.
+// "sleeper" alone: a service that takes 1.5 s to start.
 #include <windows.h>
 
 #include <cstdlib>
@@ -9,7 +9,6 @@
 
 namespace {
 
-DWORD startMs = 0;
 SERVICE_STATUS_HANDLE status = nullptr;
 HANDLE stopped = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 
@@ -23,7 +22,7 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
     if (control == SERVICE_CONTROL_STOP) SetEvent(stopped);
   });
   report(SERVICE_START_PENDING);
-  Sleep(startMs);
+  Sleep(1500);
   report(SERVICE_RUNNING);
   WaitForSingleObject(stopped, INFINITE);
   report(SERVICE_STOPPED);
@@ -40,11 +39,9 @@ int main(int argc, char** argv) {
                             nullptr));
     return 0;
   }
-  if (argc < 3) return 2;
-  if (std::strcmp(argv[1], "-service") == 0) {
-    startMs = static_cast<DWORD>(std::atol(argv[2]));
+  if (argc < 3) {
     SERVICE_TABLE_ENTRYA table[] = {{const_cast<char*>(""), serviceMain}, {nullptr, nullptr}};
-    return StartServiceCtrlDispatcherA(table) ? 0 : 1;
+    return StartServiceCtrlDispatcherA(table) ? 0 : 2;
   }
   Sleep(static_cast<DWORD>(std::atol(argv[argc - 2])));
   return std::atoi(argv[argc - 1]);
