@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """SMTP servers on 127.0.0.1 for the mail tests, one port per behaviour, listed in DIR/ports.txt by "start DIR"
-and ended by "stop DIR" or LIFETIME; each message goes to DIR/msg-N.txt (envelope, login, TLS, blank, message)."""
+and ended by "stop DIR" or after LIFETIME seconds ($SMTP_SERVER_LIFETIME for a benchmark); each message goes to DIR/msg-N.txt (envelope, login, TLS, blank, message)."""
 import asyncio, contextlib, itertools, os, shutil, signal, ssl, subprocess, sys, time
 from aiosmtpd.smtp import SMTP, AuthResult
 
-USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", 180
+USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", int(os.environ.get("SMTP_SERVER_LIFETIME", 180))
 
 
 def certificate(d, name, subject, *extensions, signer="ca"):
