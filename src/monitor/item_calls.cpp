@@ -29,6 +29,7 @@ struct ItemCalls::Shared {
     InitializeThreadpoolEnvironment(&environment);
     if (!pool) return;
     SetThreadpoolThreadMaximum(pool, kThreads);
+    SetThreadpoolThreadMinimum(pool, 1);  // a restart after a quiet hour need not wait for a new thread
     SetThreadpoolCallbackPool(&environment, pool);
   }
   ~Shared() {
