@@ -133,20 +133,23 @@ DWORD Engine::run(const std::function<void()>& running) {
     now = clockNow();
     wokeAt = now.ms;
     fault(waitFault_, error, now);
-    if (error != NO_ERROR) {
-      // Rests, then carries on with what is due as after a time-out.
+    const bool failed = error != NO_ERROR;
+    if (failed) {
+      // Rests, then carries on as if the wake event and the folder's watch
+      // had been signalled: which one was is not known.
       log_.write();
       if (WaitForSingleObject(stop_, kFailedWaitRestMs) == WAIT_OBJECT_0) return finish();
       now = clockNow();
     }
-    const bool some = result != WAIT_TIMEOUT && error == NO_ERROR;
+    const bool some = result != WAIT_TIMEOUT && !failed;
     const DWORD index = result >= WAIT_ABANDONED_0 ? result - WAIT_ABANDONED_0 : result - WAIT_OBJECT_0;
     const HANDLE signalled = some ? handles[index] : nullptr;
-    if (signalled == wake_.get()) {
+    if (failed || signalled == wake_.get()) {
       collect(now);
       // The last instance waited on has ended: a walk first, as another may run.
       if (!takeEnded(items_, ended_).empty() && !ending_) scan(now);
-    } else if (signalled && signalled == files_.changeHandle()) {
+    }
+    if (failed ? files_.changeHandle() != nullptr : signalled && signalled == files_.changeHandle()) {
       files_.folderChanged(now.ms);
     } else if (signalled && signalled == duty_.ownWaitable()) {
       duty_.ownTaken();
