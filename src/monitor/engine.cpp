@@ -305,6 +305,14 @@ void Engine::collect(const Moment& now) {
 void Engine::act() {
   const Moment now = clockNow();
   if (!ending_) {
+    // The other kind's engine may have started since it was last looked for:
+    // it is asked right before one of its items is restarted, so that the two
+    // never both restart it.
+    const auto otherKindDue = [&](const auto& i) {
+      return isOtherKind(*i) && actsFor(*i) && i->policy.restartDue(now.ms, actions_);
+    };
+    if (std::any_of(items_.begin(), items_.end(), otherKindDue) && duty_.probeOther())
+      dutyChanged(now, otherEngine() + " running", false);
     for (auto& item : items_) {
       if (!actsFor(*item) || !item->policy.restartDue(now.ms, actions_)) continue;
       item->policy.restartBegun();
