@@ -322,8 +322,8 @@ void Engine::act() {
   }
   log_.write();
 
-  const bool anyStopped =
-      std::any_of(items_.begin(), items_.end(), [](const auto& i) { return i->policy.stopped(); });
+  const bool anyStopped = std::any_of(items_.begin(), items_.end(),
+                                      [&](const auto& i) { return actsFor(*i) && i->policy.stopped(); });
   const bool sound = options_.kind == EngineKind::Program && actions_.playSound && anyStopped && !ending_;
   playSound(sound ? actions_.soundFile : std::string());
 }
