@@ -28,7 +28,8 @@ constexpr std::int64_t kScanMs = 500;
 // How often the service states are read while there are service items.
 constexpr std::int64_t kServicePollMs = 1000;
 // How often the other kind's engine is looked for while it does not run and
-// there are items it would take.
+// there are items it would take, and the locks tried while the engine acts
+// alone.
 constexpr std::int64_t kProbeMs = 1000;
 // How long a failed wait rests before the next.
 constexpr DWORD kFailedWaitRestMs = 1000;
@@ -96,6 +97,7 @@ class Engine {
   win::ProcessTable processes_;
   StopActions actions_;
   bool started_ = false;                                      // the first list has been taken
+  bool aloneUnlogged_ = true;                                 // why it acts alone is still to be logged
   bool ending_ = false;                                       // Windows is ending: nothing is started
   std::int64_t lastScan_ = 0, lastPoll_ = 0, lastProbe_ = 0;  // when each was last done or asked for
   FaultNote processFault_{"the process list", "had",
@@ -200,6 +202,11 @@ void Engine::observe(Item& item, bool running, const Moment& now) {
 void Engine::readFiles(const Moment& now) {
   auto update = files_.read(now.ms);
   if (update.settings) actions_ = readStopActions(*update.settings);
+  // Why the engine acts alone, once the settings let it log.
+  if (aloneUnlogged_ && actions_.log && duty_.view().alone) {
+    log_.add(now, duty_.failure() + "; this engine acts alone");
+    aloneUnlogged_ = false;
+  }
   for (const auto& line : update.notes) note(now, line);
   if (!update.items) return;
   items_ = mergeItems(items_, *update.items);
@@ -209,7 +216,6 @@ void Engine::readFiles(const Moment& now) {
     note(now, "processes.ob read again" + tag + watching(items_.size()));
   } else if (actions_.log) {
     // Every engine writes its start, also one that waits for the duty.
-    if (!duty_.failure().empty()) log_.add(now, duty_.failure() + "; this engine acts alone");
     log_.add(now,
              "engine started" + tag + watching(items_.size()) + "; " + dutyText(options_.kind, duty_.view()));
   }
@@ -252,6 +258,10 @@ void Engine::endingChanged(const Moment& now) {
 // The checks that are due: the other kind's engine, the process walk, the
 // service states.
 void Engine::lookAround(const Moment& now) {
+  if (duty_.view().alone && now.ms >= lastProbe_ + kProbeMs) {
+    lastProbe_ = now.ms;
+    if (duty_.join()) dutyChanged(now, "the locks of this folder can be had now", false);
+  }
   if (probes() && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;
     if (duty_.probeOther()) dutyChanged(now, otherEngine() + " running", false);
@@ -352,7 +362,7 @@ DWORD Engine::timeout(std::int64_t now) {
       if (actsFor(*item)) consider(item->policy.restartAt(actions_));
     }
     consider(mail_.dueAt(mailed(), actions_));
-    if (probes()) consider(lastProbe_ + kProbeMs);
+    if (probes() || duty_.view().alone) consider(lastProbe_ + kProbeMs);
   }
   if (!next) return INFINITE;
   return static_cast<DWORD>(std::clamp<std::int64_t>(*next - now, 0, std::int64_t{24} * 3600 * 1000));
