@@ -294,8 +294,10 @@ TEST(Engine, StartsNothingWhileWindowsIsEndingAndLogsItsLastEMails) {
   secondRun.kill();
   ASSERT_TRUE(stage.waitForLog(" - second.exe stopped; restart in 1 s")) << stage.log();
 
-  // wineboot sends every top-level window what Windows sends at the end of a session.
-  e2e::run("wineboot.exe --end-session --shutdown");
+  // What Windows sends every top-level window at the end of a session (wineboot --end-session would
+  // also end this prefix's desktop, and the windows of later tests with it).
+  SendMessageA(window, WM_QUERYENDSESSION, 0, 0);
+  SendMessageA(window, WM_ENDSESSION, TRUE, 0);
   EXPECT_TRUE(engine.waitForExit(5s));
   const std::string log = stage.log();
   const auto ended = log.rfind(" - Windows is ending: no more restarts\r\n");
