@@ -126,7 +126,8 @@ int main(int argc, char** argv) {
   for (int i = 0; i < kServices; ++i) {
     services[i].name = numbered("BrennixSoak", i, "");
     e2e::run(nssm + "remove " + services[i].name + " confirm");
-    e2e::run(nssm + "install " + services[i].name + serviceProgram);
+    std::string install = nssm;
+    e2e::run(install.append("install ").append(services[i].name).append(serviceProgram));
     e2e::run("net.exe start " + services[i].name);
     steady.push_back(services[i].name + "|[Windows Service]");
   }
