@@ -38,6 +38,10 @@ constexpr std::int64_t kEndingCheckMs = 1000;
 // How long an ending engine waits for the e-mail under way: the longest
 // session, or a moment while Windows ends.
 constexpr DWORD kLastMailMs = 62'000, kLastMailEndingMs = 3'000;
+// How long the service leaves the program items alone after the engine
+// program ended with the user's session: Windows is closing those programs.
+// Should nobody log on again, the service restarts them after it.
+constexpr std::int64_t kSessionEndHoldMs = 60'000;
 // One turn of the engine (from waking up to waiting again) this long is logged.
 constexpr std::int64_t kHeldUpMs = 2'000;
 
@@ -100,6 +104,7 @@ class Engine {
   bool aloneUnlogged_ = true;                                 // why it acts alone is still to be logged
   bool ending_ = false;                                       // Windows is ending: nothing is started
   std::int64_t lastScan_ = 0, lastPoll_ = 0, lastProbe_ = 0;  // when each was last done or asked for
+  std::int64_t programsHeldUntil_ = 0;                        // see kSessionEndHoldMs
   FaultNote processFault_{"the process list", "had",
                           "program items are not checked until it can; trying again"};
   FaultNote serviceFault_{"the service list", "had",
@@ -159,7 +164,13 @@ DWORD Engine::run(const std::function<void()>& running) {
       dutyChanged(now, "restart duty taken over", true);
     } else if (signalled && signalled == duty_.otherWaitable()) {
       duty_.otherEnded();
-      dutyChanged(now, otherEngine() + " not running", false);
+      if (duty_.view().programsHeld) {
+        programsHeldUntil_ = now.ms + kSessionEndHoldMs;
+        note(now, "engine program ended with the user's session (service): programs are not restarted for " +
+                      std::to_string(kSessionEndHoldMs / 1000) + " s unless one runs again");
+      } else {
+        dutyChanged(now, otherEngine() + " not running", false);
+      }
     }
     if (options_.ending && ending_ != (WaitForSingleObject(options_.ending, 0) == WAIT_OBJECT_0))
       endingChanged(now);
@@ -247,6 +258,8 @@ void Engine::dutyChanged(const Moment& now, const std::string& why, bool everyth
 // off: nothing is started meanwhile, and what stops then is not reported.
 void Engine::endingChanged(const Moment& now) {
   ending_ = !ending_;
+  // The service must not take over the programs Windows is closing.
+  if (options_.kind == EngineKind::Program && active()) duty_.sessionEnding(ending_);
   if (actions_.log)
     log_.add(now, ending_ ? "Windows is ending: no more restarts"
                           : "Windows is not ending after all: restarts go on");
@@ -265,6 +278,10 @@ void Engine::lookAround(const Moment& now) {
   if (probes() && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;
     if (duty_.probeOther()) dutyChanged(now, otherEngine() + " running", false);
+  }
+  if (duty_.view().programsHeld && (now.ms >= programsHeldUntil_ || !duty_.sessionEnding())) {
+    duty_.releasePrograms();
+    dutyChanged(now, "engine program not running after the user's session ended", false);
   }
   if (std::any_of(items_.begin(), items_.end(), [](const auto& i) { return unwatchedProgram(*i); }) &&
       now.ms >= lastScan_ + kScanMs)
@@ -363,6 +380,7 @@ DWORD Engine::timeout(std::int64_t now) {
     }
     consider(mail_.dueAt(mailed(), actions_));
     if (probes() || duty_.view().alone) consider(lastProbe_ + kProbeMs);
+    if (duty_.view().programsHeld) consider(programsHeldUntil_);
   }
   if (!next) return INFINITE;
   return static_cast<DWORD>(std::clamp<std::int64_t>(*next - now, 0, std::int64_t{24} * 3600 * 1000));

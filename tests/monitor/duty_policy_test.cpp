@@ -39,6 +39,11 @@ TEST(Duty, EachKindOfItemHasOneEngineThatActsForIt) {
        true,
        true,
        "restarts services, and programs as LocalSystem in the services' session"},
+      {S,
+       {false, true, false, true},
+       false,
+       true,
+       "restarts services; programs wait while the user's session ends"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(actsFor(c.self, c.view, false), c.programs) << c.text;
@@ -53,7 +58,7 @@ TEST(Duty, TheLocksBelongToOneFolderWhateverItsLetterCase) {
   EXPECT_EQ(dutyLockName("c:\\PROGRAM FILES\\brennix\\", P), name);
   for (const auto& other :
        {dutyLockName("C:\\Program Files\\Brennix2", P), dutyLockName("D:\\Program Files\\Brennix", P),
-        dutyLockName("C:\\Program Files\\Brennix", S)})
+        dutyLockName("C:\\Program Files\\Brennix", S), sessionEndName("C:\\Program Files\\Brennix")})
     EXPECT_NE(other, name);
   // The service and the user may have different locales: the same name whatever the locale folds.
   const auto ascii = dutyLockName("C:\\Tools\\\xC4rger", P);

@@ -221,6 +221,20 @@ TEST(Engine, ProgramAndServiceOfOneFolderShareTheRestartsByKind) {
   EXPECT_NE(stage.log().find("engine service not running (program): restarts programs and services"),
             std::string::npos)
       << stage.log();
+
+  // The user's session ends: the engine program ends, and the service leaves the programs Windows is
+  // closing alone.
+  ASSERT_TRUE(stage.waitForLog("engine service running (program)")) << stage.log();
+  auto& last = stage.engines.back();
+  const HWND window = e2e::waitForTopWindow(last.id(), "BrennixMonitorEngineWindow", "");
+  ASSERT_TRUE(window);
+  SendMessageA(window, WM_QUERYENDSESSION, 0, 0);
+  SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+  ASSERT_TRUE(last.waitForExit(5s));
+  ASSERT_TRUE(stage.waitForLog("engine program ended with the user's session (service)")) << stage.log();
+  e2e::endProcessesNamed("worker.exe");
+  EXPECT_FALSE(e2e::waitUntil([] { return e2e::processesNamed("worker.exe") > 0; }, 2500ms)) << stage.log();
+  EXPECT_EQ(stage.logCount("worker.exe restarted (service)"), 1) << stage.log();
 }
 
 // A service whose program never answers the Service Control Manager: its start waits up to 30 s, and
