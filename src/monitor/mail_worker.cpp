@@ -44,13 +44,10 @@ void MailWorker::work() {
       waiting_.pop_front();
     }
     auto failure = sender_.send(request);
-    HANDLE done = nullptr;
-    {
-      std::lock_guard lock(mutex_);
-      outcomes_.push_back({std::move(request), std::move(failure)});
-      done = done_;
-    }
-    if (done) SetEvent(done);
+    // Set under the lock: once abandon() has returned, the engine may close the event.
+    std::lock_guard lock(mutex_);
+    outcomes_.push_back({std::move(request), std::move(failure)});
+    if (done_) SetEvent(done_);
   }
 }
 
