@@ -27,14 +27,30 @@ class DutyLocks {
   HANDLE ownWaitable() const { return view_.alone || view_.ownHeld ? nullptr : own_.get(); }
   HANDLE otherWaitable() const { return view_.otherRuns && !view_.alone ? other_.get() : nullptr; }
   // Its wait returned: the own lock is held now.
-  void ownTaken() { view_.ownHeld = true; }
+  void ownTaken();
   // Its wait returned: the other engine has ended (the lock is let go at once).
+  // The service holds the program items back when the engine program ended
+  // with the user's session.
   void otherEnded();
+  // The service takes the program items after all.
+  void releasePrograms() { view_.programsHeld = false; }
+  // The folder's "the user's session is ending" signal: set by the engine
+  // program when it hears the session end, cleared by a new engine program.
+  // The service keeps it open, so that it outlives the program.
+  bool sessionEnding() const;
+  void sessionEnding(bool ending);
   // Tries the other kind's lock; true when that changed what is known.
   bool probeOther();
+  // While the engine acts alone: tries to have the locks again; true when it
+  // has them now and shares the duty.
+  bool join();
 
  private:
-  win::unique_handle own_, other_;
+  bool open(int ownWaitMs);
+
+  std::string path_;
+  EngineKind self_;
+  win::unique_handle own_, other_, sessionEnd_;
   DutyView view_;
   std::string failure_;
 };

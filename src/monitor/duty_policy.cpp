@@ -1,30 +1,44 @@
 #include "monitor/duty_policy.h"
 
-#include <cctype>
 #include <cstdio>
 
 namespace monitor {
 
 const char* kindName(EngineKind kind) { return kind == EngineKind::Program ? "program" : "service"; }
 
-std::string dutyLockName(std::string_view folderFullPath, EngineKind kind) {
-  // FNV-1a over the path in lower case, without a trailing backslash.
+namespace {
+
+// The start of the names of the folder's shared objects.
+std::string folderKey(std::string_view folderFullPath) {
+  // FNV-1a over the path with ASCII letters in lower case, without a
+  // trailing backslash. Other bytes stay as they are: the C runtime folds
+  // them by the locale, which may differ between LocalSystem and the user.
   while (folderFullPath.ends_with('\\') || folderFullPath.ends_with('/')) folderFullPath.remove_suffix(1);
   std::uint64_t hash = 14'695'981'039'346'656'037ULL;
   for (const char c : folderFullPath) {
-    const char lower = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const char lower = c == '/' ? '\\' : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     hash = (hash ^ static_cast<unsigned char>(lower)) * 1'099'511'628'211ULL;
   }
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  return std::string("Global\\BrennixMonitor.") + hex + "." + kindName(kind);
+  return std::string("Global\\BrennixMonitor.") + hex;
+}
+
+}  // namespace
+
+std::string dutyLockName(std::string_view folderFullPath, EngineKind kind) {
+  return folderKey(folderFullPath) + "." + kindName(kind);
+}
+
+std::string sessionEndName(std::string_view folderFullPath) {
+  return folderKey(folderFullPath) + ".sessionend";
 }
 
 bool actsFor(EngineKind self, const DutyView& view, bool serviceItem) {
   if (view.alone) return true;
   if (!view.ownHeld) return false;
   const bool ownKind = serviceItem == (self == EngineKind::Service);
-  return ownKind || !view.otherRuns;
+  return ownKind || (!view.otherRuns && !view.programsHeld);
 }
 
 std::string dutyText(EngineKind self, const DutyView& view) {
@@ -34,6 +48,8 @@ std::string dutyText(EngineKind self, const DutyView& view) {
   if (!view.alone && view.otherRuns)
     return program ? "restarts programs; the service restarts services"
                    : "restarts services; the engine program restarts programs";
+  if (!view.alone && view.programsHeld && !program)
+    return "restarts services; programs wait while the user's session ends";
   return program ? "restarts programs and services"
                  : "restarts services, and programs as LocalSystem in the services' session";
 }

@@ -26,11 +26,17 @@ const char* kindName(EngineKind kind);
 // case, and different for another folder.
 std::string dutyLockName(std::string_view folderFullPath, EngineKind kind);
 
+// The name of the folder's "the user's session is ending" event.
+std::string sessionEndName(std::string_view folderFullPath);
+
 // What an engine knows of the locks.
 struct DutyView {
   bool alone = false;      // the locks cannot be had: it acts for everything
   bool ownHeld = false;    // it holds its own kind's lock
   bool otherRuns = false;  // an engine of the other kind of this folder runs
+  // The engine program ended with the user's session: the service leaves
+  // the program items alone for a while, as Windows is closing them.
+  bool programsHeld = false;
 };
 
 // True when the engine `self` acts for items of this kind.

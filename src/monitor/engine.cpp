@@ -10,10 +10,11 @@
 #include "monitor/data_files.h"
 #include "monitor/duty_lock.h"
 #include "monitor/engine_log.h"
+#include "monitor/engine_mail.h"
+#include "monitor/item_calls.h"
 #include "monitor/item_control.h"
 #include "monitor/item_watch.h"
 #include "monitor/mail_sender.h"
-#include "monitor/mail_worker.h"
 #include "monitor/stop_policy.h"
 #include "monitor/watch_policy.h"
 
@@ -27,10 +28,22 @@ constexpr std::int64_t kScanMs = 500;
 // How often the service states are read while there are service items.
 constexpr std::int64_t kServicePollMs = 1000;
 // How often the other kind's engine is looked for while it does not run and
-// there are items it would take.
+// there are items it would take, and the locks tried while the engine acts
+// alone.
 constexpr std::int64_t kProbeMs = 1000;
 // How long a failed wait rests before the next.
 constexpr DWORD kFailedWaitRestMs = 1000;
+// How often an engine that was told Windows is ending looks whether it still is.
+constexpr std::int64_t kEndingCheckMs = 1000;
+// How long an ending engine waits for the e-mail under way: the longest
+// session, or a moment while Windows ends.
+constexpr DWORD kLastMailMs = 62'000, kLastMailEndingMs = 3'000;
+// How long the service leaves the program items alone after the engine
+// program ended with the user's session: Windows is closing those programs.
+// Should nobody log on again, the service restarts them after it.
+constexpr std::int64_t kSessionEndHoldMs = 60'000;
+// One turn of the engine (from waking up to waiting again) this long is logged.
+constexpr std::int64_t kHeldUpMs = 2'000;
 
 std::string watching(std::size_t n) {
   return "watching " + std::to_string(n) + (n == 1 ? " item" : " items");
@@ -43,7 +56,10 @@ class Engine {
         options_(options),
         duty_(options.folder, options.kind),
         files_(options.folder),
-        log_(options.folder + "\\log.text") {}
+        log_(options.folder + "\\log.text"),
+        wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        calls_(wake_.get()),
+        mail_(wake_.get(), makeMailSender()) {}
   ~Engine() { playSound({}); }
   DWORD run(const std::function<void()>& running);
 
@@ -56,32 +72,39 @@ class Engine {
   }
   bool isOtherKind(const Item& item) const { return item.service == (options_.kind == EngineKind::Program); }
   bool probes() const;
+  MailQueue::Policies mailed();
   void note(const Moment& now, const std::string& text);
   void fault(FaultNote& fault, DWORD error, const Moment& now);
   void observe(Item& item, bool running, const Moment& now);
   void readFiles(const Moment& now);
   void dutyChanged(const Moment& now, const std::string& why, bool everything);
+  void endingChanged(const Moment& now);
   void lookAround(const Moment& now);
   void scan(const Moment& now);
   void poll(const Moment& now);
+  void collect(const Moment& now);
   void act();
-  void restart(Item& item);
   void playSound(const std::string& file);
-  DWORD timeout(std::int64_t now) const;
+  DWORD timeout(std::int64_t now);
+  DWORD finish();
 
   HANDLE stop_;
   EngineOptions options_;
   DutyLocks duty_;
   DataFiles files_;
   EngineLog log_;
-  win::unique_handle wake_;  // a process ended, or an e-mail went out
-  std::unique_ptr<MailSender> sender_;
-  std::unique_ptr<MailWorker> mail_;
+  win::unique_handle wake_;  // a process ended, a start or an e-mail has its outcome
+  ItemCalls calls_;
+  EngineMail mail_;
   Items items_;                                // after wake_: their waits go first
   std::vector<std::unique_ptr<Watch>> ended_;  // waits whose process ended, dropped after act()
+  win::ProcessTable processes_;
   StopActions actions_;
-  bool started_ = false;  // the first list has been taken
-  std::int64_t lastScan_ = 0, lastPoll_ = 0, lastProbe_ = 0;
+  bool started_ = false;                                      // the first list has been taken
+  bool aloneUnlogged_ = true;                                 // why it acts alone is still to be logged
+  bool ending_ = false;                                       // Windows is ending: nothing is started
+  std::int64_t lastScan_ = 0, lastPoll_ = 0, lastProbe_ = 0;  // when each was last done or asked for
+  std::int64_t programsHeldUntil_ = 0;                        // see kSessionEndHoldMs
   FaultNote processFault_{"the process list", "had",
                           "program items are not checked until it can; trying again"};
   FaultNote serviceFault_{"the service list", "had",
@@ -91,41 +114,49 @@ class Engine {
 };
 
 DWORD Engine::run(const std::function<void()>& running) {
-  wake_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
   if (!wake_) return GetLastError();
-  sender_ = makeMailSender();
-  mail_ = std::make_unique<MailWorker>(*sender_, wake_.get());
 
   readFiles(clockNow());
   if (running) running();
+  std::optional<std::int64_t> wokeAt;
   for (;;) {
     act();
     ended_.clear();
     Moment now = clockNow();
-    HANDLE handles[5] = {stop_, wake_.get()};
+    // Nothing here waits on another process; should a call still hold the engine up, the log says so.
+    if (wokeAt && now.ms - *wokeAt >= kHeldUpMs)
+      note(now, "the engine was held up for " + std::to_string((now.ms - *wokeAt) / 1000) +
+                    " s: what fell due meanwhile came late");
+    HANDLE handles[6] = {stop_, wake_.get()};
     DWORD count = 2;
-    const HANDLE candidates[] = {files_.changeHandle(), duty_.ownWaitable(), duty_.otherWaitable()};
+    const HANDLE candidates[] = {files_.changeHandle(), duty_.ownWaitable(), duty_.otherWaitable(),
+                                 ending_ ? nullptr : options_.ending};
     for (HANDLE h : candidates)
       if (h) handles[count++] = h;
 
     const DWORD result = WaitForMultipleObjects(count, handles, FALSE, timeout(now.ms));
     const DWORD error = result == WAIT_FAILED ? GetLastError() : NO_ERROR;
-    if (result == WAIT_OBJECT_0) return NO_ERROR;
+    if (result == WAIT_OBJECT_0) return finish();
     now = clockNow();
+    wokeAt = now.ms;
     fault(waitFault_, error, now);
-    if (error != NO_ERROR) {
-      // Rests, then carries on with what is due as after a time-out.
+    const bool failed = error != NO_ERROR;
+    if (failed) {
+      // Rests, then carries on as if the wake event and the folder's watch
+      // had been signalled: which one was is not known.
       log_.write();
-      if (WaitForSingleObject(stop_, kFailedWaitRestMs) == WAIT_OBJECT_0) return NO_ERROR;
+      if (WaitForSingleObject(stop_, kFailedWaitRestMs) == WAIT_OBJECT_0) return finish();
       now = clockNow();
     }
-    const bool some = result != WAIT_TIMEOUT && error == NO_ERROR;
+    const bool some = result != WAIT_TIMEOUT && !failed;
     const DWORD index = result >= WAIT_ABANDONED_0 ? result - WAIT_ABANDONED_0 : result - WAIT_OBJECT_0;
     const HANDLE signalled = some ? handles[index] : nullptr;
-    if (signalled == wake_.get()) {
+    if (failed || signalled == wake_.get()) {
+      collect(now);
       // The last instance waited on has ended: a walk first, as another may run.
-      if (!takeEnded(items_, ended_).empty()) scan(now);
-    } else if (signalled && signalled == files_.changeHandle()) {
+      if (!takeEnded(items_, ended_).empty() && !ending_) scan(now);
+    }
+    if (failed ? files_.changeHandle() != nullptr : signalled && signalled == files_.changeHandle()) {
       files_.folderChanged(now.ms);
     } else if (signalled && signalled == duty_.ownWaitable()) {
       duty_.ownTaken();
@@ -133,10 +164,18 @@ DWORD Engine::run(const std::function<void()>& running) {
       dutyChanged(now, "restart duty taken over", true);
     } else if (signalled && signalled == duty_.otherWaitable()) {
       duty_.otherEnded();
-      dutyChanged(now, otherEngine() + " not running", false);
+      if (duty_.view().programsHeld) {
+        programsHeldUntil_ = now.ms + kSessionEndHoldMs;
+        note(now, "engine program ended with the user's session (service): programs are not restarted for " +
+                      std::to_string(kSessionEndHoldMs / 1000) + " s unless one runs again");
+      } else {
+        dutyChanged(now, otherEngine() + " not running", false);
+      }
     }
+    if (options_.ending && ending_ != (WaitForSingleObject(options_.ending, 0) == WAIT_OBJECT_0))
+      endingChanged(now);
     if (files_.due() && now.ms >= *files_.due()) readFiles(now);
-    lookAround(now);
+    if (!ending_) lookAround(now);
   }
 }
 
@@ -144,6 +183,14 @@ bool Engine::probes() const {
   const auto& view = duty_.view();
   return view.ownHeld && !view.alone && !view.otherRuns &&
          std::any_of(items_.begin(), items_.end(), [&](const auto& i) { return isOtherKind(*i); });
+}
+
+// The items whose e-mails this engine sends.
+MailQueue::Policies Engine::mailed() {
+  MailQueue::Policies policies;
+  for (auto& item : items_)
+    if (actsFor(*item)) policies.push_back(&item->policy);
+  return policies;
 }
 
 // An engine-wide line: written by an engine that acts, when logging is on.
@@ -166,6 +213,11 @@ void Engine::observe(Item& item, bool running, const Moment& now) {
 void Engine::readFiles(const Moment& now) {
   auto update = files_.read(now.ms);
   if (update.settings) actions_ = readStopActions(*update.settings);
+  // Why the engine acts alone, once the settings let it log.
+  if (aloneUnlogged_ && actions_.log && duty_.view().alone) {
+    log_.add(now, duty_.failure() + "; this engine acts alone");
+    aloneUnlogged_ = false;
+  }
   for (const auto& line : update.notes) note(now, line);
   if (!update.items) return;
   items_ = mergeItems(items_, *update.items);
@@ -175,25 +227,43 @@ void Engine::readFiles(const Moment& now) {
     note(now, "processes.ob read again" + tag + watching(items_.size()));
   } else if (actions_.log) {
     // Every engine writes its start, also one that waits for the duty.
-    if (!duty_.failure().empty()) log_.add(now, duty_.failure() + "; this engine acts alone");
     log_.add(now,
              "engine started" + tag + watching(items_.size()) + "; " + dutyText(options_.kind, duty_.view()));
   }
   started_ = true;
+  if (ending_) return;
   scan(now);
   poll(now);
 }
 
 // The engine acts for other items than before: those it takes are seen
-// afresh, as the decisions of the engine that had them are not known here.
+// afresh, as the decisions of the engine that had them are not known here
+// (a start of its own still under way stays so).
 void Engine::dutyChanged(const Moment& now, const std::string& why, bool everything) {
   note(now, why + " (" + kind() + "): " + (everything ? watching(items_.size()) + "; " : "") +
                 dutyText(options_.kind, duty_.view()));
   for (auto& item : items_) {
     if (!(everything || isOtherKind(*item)) || !actsFor(*item)) continue;
+    const bool restarting = item->policy.restarting();
     item->policy = ItemPolicy(item->name);
+    if (restarting) item->policy.restartBegun();
     if (!item->watches.empty()) observe(*item, true, now);
   }
+  if (ending_) return;
+  scan(now);
+  poll(now);
+}
+
+// Windows has begun to end (a log-off or shutdown), or the end was called
+// off: nothing is started meanwhile, and what stops then is not reported.
+void Engine::endingChanged(const Moment& now) {
+  ending_ = !ending_;
+  // The service must not take over the programs Windows is closing.
+  if (options_.kind == EngineKind::Program && active()) duty_.sessionEnding(ending_);
+  if (actions_.log)
+    log_.add(now, ending_ ? "Windows is ending: no more restarts"
+                          : "Windows is not ending after all: restarts go on");
+  if (ending_) return;
   scan(now);
   poll(now);
 }
@@ -201,9 +271,17 @@ void Engine::dutyChanged(const Moment& now, const std::string& why, bool everyth
 // The checks that are due: the other kind's engine, the process walk, the
 // service states.
 void Engine::lookAround(const Moment& now) {
+  if (duty_.view().alone && now.ms >= lastProbe_ + kProbeMs) {
+    lastProbe_ = now.ms;
+    if (duty_.join()) dutyChanged(now, "the locks of this folder can be had now", false);
+  }
   if (probes() && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;
     if (duty_.probeOther()) dutyChanged(now, otherEngine() + " running", false);
+  }
+  if (duty_.view().programsHeld && (now.ms >= programsHeldUntil_ || !duty_.sessionEnding())) {
+    duty_.releasePrograms();
+    dutyChanged(now, "engine program not running after the user's session ended", false);
   }
   if (std::any_of(items_.begin(), items_.end(), [](const auto& i) { return unwatchedProgram(*i); }) &&
       now.ms >= lastScan_ + kScanMs)
@@ -216,43 +294,65 @@ void Engine::lookAround(const Moment& now) {
 void Engine::scan(const Moment& now) {
   lastScan_ = now.ms;
   fault(processFault_,
-        walkProcesses(items_, wake_.get(), [&](Item& item, bool running) { observe(item, running, now); }),
+        walkProcesses(items_, processes_, wake_.get(),
+                      [&](Item& item, bool running) { observe(item, running, now); }),
         now);
 }
 
+// Asks for the service states; they come in with the other outcomes.
 void Engine::poll(const Moment& now) {
+  if (calls_.listing() ||
+      std::none_of(items_.begin(), items_.end(), [](const auto& i) { return i->service; }))
+    return;
   lastPoll_ = now.ms;
-  fault(serviceFault_, pollServices(items_, [&](Item& item, bool running) { observe(item, running, now); }),
-        now);
+  calls_.listServices();
 }
 
-// Carries out what is due for the items the engine acts for.
+// The outcomes of the starts, the service listings and the e-mails that have come in.
+void Engine::collect(const Moment& now) {
+  for (auto& outcome : calls_.takeOutcomes()) {
+    if (outcome.kind == ItemCalls::Outcome::Kind::Services) {
+      if (ending_) continue;
+      const auto seen = [&](Item& item, bool running) { observe(item, running, now); };
+      fault(serviceFault_, applyServices(items_, outcome.services, lastPoll_, seen), now);
+      continue;
+    }
+    const auto item =
+        std::find_if(items_.begin(), items_.end(), [&](const auto& i) { return i->id == outcome.item; });
+    if (item == items_.end()) continue;  // dropped from the list meanwhile; what started runs on
+    (*item)->startedAt = now.ms;
+    (*item)->policy.restarted(outcome.failure, now, actions_, kind(), log_.pending());
+    if (!outcome.failure && outcome.process) watchProcess(**item, std::move(outcome.process), wake_.get());
+  }
+  mail_.collect(mailed(), now, actions_, log_.pending());
+}
+
+// Carries out what is due for the items the engine acts for: restarts go to
+// the pool's threads, one e-mail at a time to the mail thread.
 void Engine::act() {
   const Moment now = clockNow();
-  for (auto& item : items_) {
-    if (!actsFor(*item)) continue;
-    if (item->policy.restartDue(now.ms, actions_)) restart(*item);
-    if (auto mail = item->policy.mailDue(now, actions_)) mail_->post(std::move(*mail));
+  if (!ending_) {
+    // The other kind's engine may have started since it was last looked for:
+    // it is asked right before one of its items is restarted, so that the two
+    // never both restart it.
+    const auto otherKindDue = [&](const auto& i) {
+      return isOtherKind(*i) && actsFor(*i) && i->policy.restartDue(now.ms, actions_);
+    };
+    if (std::any_of(items_.begin(), items_.end(), otherKindDue) && duty_.probeOther())
+      dutyChanged(now, otherEngine() + " running", false);
+    for (auto& item : items_) {
+      if (!actsFor(*item) || !item->policy.restartDue(now.ms, actions_)) continue;
+      item->policy.restartBegun();
+      calls_.start(item->id, item->service ? item->name : item->path, item->service);
+    }
+    mail_.send(mailed(), now, actions_);
   }
-  for (const auto& outcome : mail_->takeOutcomes())
-    if (actions_.log) log_.pending().push_back(mailLogLine(outcome.request, outcome.failure, clockNow()));
   log_.write();
 
-  const bool anyStopped =
-      std::any_of(items_.begin(), items_.end(), [](const auto& i) { return i->policy.stopped(); });
-  const bool sound = options_.kind == EngineKind::Program && actions_.playSound && anyStopped;
+  const bool anyStopped = std::any_of(items_.begin(), items_.end(),
+                                      [&](const auto& i) { return actsFor(*i) && i->policy.stopped(); });
+  const bool sound = options_.kind == EngineKind::Program && actions_.playSound && anyStopped && !ending_;
   playSound(sound ? actions_.soundFile : std::string());
-}
-
-void Engine::restart(Item& item) {
-  if (item.service) {
-    const auto failure = startServiceItem(item.name);
-    item.policy.restarted(failure, clockNow(), actions_, kind(), log_.pending());
-    return;
-  }
-  auto started = startProgramItem(item.path);
-  item.policy.restarted(started.failure, clockNow(), actions_, kind(), log_.pending());
-  if (!started.failure) watchProcess(item, std::move(started.process), wake_.get());
 }
 
 // Plays `file` in a loop; the empty text stops it.
@@ -265,19 +365,35 @@ void Engine::playSound(const std::string& file) {
     PlaySoundA(file.c_str(), nullptr, SND_ASYNC | SND_LOOP | SND_FILENAME | SND_NODEFAULT);
 }
 
-DWORD Engine::timeout(std::int64_t now) const {
+DWORD Engine::timeout(std::int64_t now) {
   std::optional<std::int64_t> next = files_.due();
   auto consider = [&](std::optional<std::int64_t> at) {
     if (at && (!next || *at < *next)) next = at;
   };
-  for (const auto& item : items_) {
-    if (unwatchedProgram(*item)) consider(lastScan_ + kScanMs);
-    if (item->service) consider(lastPoll_ + kServicePollMs);
-    if (actsFor(*item)) consider(item->policy.nextDue(actions_));
+  if (ending_) {
+    consider(now + kEndingCheckMs);
+  } else {
+    for (const auto& item : items_) {
+      if (unwatchedProgram(*item)) consider(lastScan_ + kScanMs);
+      if (item->service && !calls_.listing()) consider(lastPoll_ + kServicePollMs);
+      if (actsFor(*item)) consider(item->policy.restartAt(actions_));
+    }
+    consider(mail_.dueAt(mailed(), actions_));
+    if (probes() || duty_.view().alone) consider(lastProbe_ + kProbeMs);
+    if (duty_.view().programsHeld) consider(programsHeldUntil_);
   }
-  if (probes()) consider(lastProbe_ + kProbeMs);
   if (!next) return INFINITE;
   return static_cast<DWORD>(std::clamp<std::int64_t>(*next - now, 0, std::int64_t{24} * 3600 * 1000));
+}
+
+// The engine is asked to end: the e-mail under way may finish and its
+// outcome is logged; each one still waiting is logged as not sent.
+DWORD Engine::finish() {
+  if (options_.ending && !ending_ && WaitForSingleObject(options_.ending, 0) == WAIT_OBJECT_0)
+    endingChanged(clockNow());
+  mail_.finish(ending_ ? kLastMailEndingMs : kLastMailMs, mailed(), actions_, log_.pending());
+  log_.write();
+  return NO_ERROR;
 }
 
 }  // namespace

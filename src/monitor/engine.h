@@ -15,12 +15,16 @@ namespace monitor {
 struct EngineOptions {
   std::string folder;                     // holds processes.ob, settings.ob and log.text
   EngineKind kind = EngineKind::Program;  // the program also plays the sound; a service cannot
+  // A manual-reset event, set while Windows is ending (a log-off or
+  // shutdown): the engine starts nothing then, and goes on when it is reset.
+  HANDLE ending = nullptr;
 };
 
-// Runs the engine until `stop` (an event) is signalled. `running`, when
-// given, is called once the engine has read its files. Returns NO_ERROR when
-// the engine stopped as asked, otherwise the system error code that kept it
-// from starting.
+// Runs the engine until `stop` (an event) is signalled; then it lets the
+// e-mail under way finish and logs what became of the e-mails. `running`,
+// when given, is called once the engine has read its files. Returns NO_ERROR
+// when the engine stopped as asked, otherwise the system error code that kept
+// it from starting.
 DWORD runEngine(HANDLE stop, const EngineOptions& options, const std::function<void()>& running = {});
 
 }  // namespace monitor

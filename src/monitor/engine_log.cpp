@@ -7,6 +7,15 @@
 #include "win/unique_resource.h"
 
 namespace monitor {
+namespace {
+
+win::unique_file_handle openForAppending(const std::string& path) {
+  return win::unique_file_handle(CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
 
 Moment clockNow() {
   SYSTEMTIME t;
@@ -22,10 +31,19 @@ void EngineLog::write() {
   std::string bytes;
   for (const auto& line : pending_) bytes.append(line).append("\r\n");
   pending_.clear();
-  win::unique_file_handle file(CreateFileA(path_.c_str(), FILE_APPEND_DATA,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  win::unique_file_handle file = openForAppending(path_);
   if (!file) return;
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 &&
+      static_cast<std::uint64_t>(size.QuadPart) + bytes.size() > kLogLimitBytes) {
+    file.reset();
+    const std::string older = path_.substr(0, path_.size() - 5) + ".old.text";
+    // The new log begins by saying where the earlier lines went, at the time of its first line.
+    if (MoveFileExA(path_.c_str(), older.c_str(), MOVEFILE_REPLACE_EXISTING))
+      bytes = bytes.substr(0, bytes.find(" - ")) + " - the earlier lines are in log.old.text\r\n" + bytes;
+    file = openForAppending(path_);
+    if (!file) return;
+  }
   SetFilePointer(file.get(), 0, nullptr, FILE_END);
   DWORD written = 0;
   WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

@@ -1,6 +1,11 @@
 #pragma once
 // The engine's clock and its log, log.text in the application folder: one
-// line per event, "YYYY-MM-DD hh:mm:ss - " and the text, CR LF.
+// line per event, "YYYY-MM-DD hh:mm:ss - " and the text, CR LF. Before a
+// write would take log.text past 5 MB, it becomes log.old.text (in place of
+// an older one) and a new log.text begins, so the log and Notepad stay quick
+// after months; a log.text that cannot be renamed (open in a program that
+// does not allow it) is written on.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -8,11 +13,14 @@
 
 namespace monitor {
 
+inline constexpr std::uint64_t kLogLimitBytes = std::uint64_t{5} * 1024 * 1024;
+
 // Now: the steady milliseconds and the local time as the log shows it.
 Moment clockNow();
 
 class EngineLog {
  public:
+  // `path` ends in ".text"; the older lines go to the same name ending in ".old.text".
   explicit EngineLog(std::string path) : path_(std::move(path)) {}
 
   // The lines waiting to be written; the decisions add theirs here.

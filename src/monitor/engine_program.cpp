@@ -1,12 +1,13 @@
 // The engine run as an ordinary program. It shows no window and runs until
-// the stopper sets its shutdown event. Unlike the service it can play the
-// stop sound.
+// the stopper sets its shutdown event or the session ends. Unlike the
+// service it can play the stop sound.
 #include <windows.h>
 
 #include <clocale>
 
 #include "monitor/engine.h"
 #include "monitor/engine_signal.h"
+#include "monitor/session_end_window.h"
 #include "win/files.h"
 #include "win/unique_resource.h"
 
@@ -14,7 +15,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::setlocale(LC_CTYPE, "");  // names compare as Windows compares them
   win::unique_handle shutdown(
       CreateEventA(nullptr, TRUE, FALSE, monitor::shutdownEventName(GetCurrentProcessId()).c_str()));
-  if (!shutdown) return 1;
-  const monitor::EngineOptions options{win::appFolder(), monitor::EngineKind::Program};
-  return monitor::runEngine(shutdown.get(), options) == NO_ERROR ? 0 : 1;
+  win::unique_handle ending(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      ended(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!shutdown || !ending || !ended) return 1;
+  const monitor::SessionEndWindow window(ending.get(), shutdown.get(), ended.get());
+  const monitor::EngineOptions options{win::appFolder(), monitor::EngineKind::Program, ending.get()};
+  const DWORD result = monitor::runEngine(shutdown.get(), options);
+  SetEvent(ended.get());
+  return result == NO_ERROR ? 0 : 1;
 }

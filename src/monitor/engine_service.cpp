@@ -1,6 +1,7 @@
 // The engine run as the Windows service. The Service Control Manager starts
 // it; it reports itself running as soon as it is up, runs the engine until it
-// is stopped or the system shuts down, and reports its end, with a further
+// is stopped or the system shuts down (then it first tells the engine that
+// Windows is ending, so that nothing more is started), and reports its end, with a further
 // step of STOP_PENDING every second while the engine finishes (an e-mail
 // under way may take up to a minute). "BrennixMonitorsrv.exe -debug" runs the
 // same engine in the console, outside the Service Control Manager, until
@@ -22,9 +23,6 @@
 
 namespace {
 
-// The service's engine: the folder of its program, no sound.
-monitor::EngineOptions engineOptions() { return {win::appFolder(), monitor::EngineKind::Service}; }
-
 // The longest a single step of the start or the stop should take.
 constexpr DWORD kPendingWaitHintMs = 3000;
 // How often a stop under way reports its next step.
@@ -43,7 +41,9 @@ class StatusReporter {
     const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
     status_.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status_.dwCurrentState = state;
-    status_.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    status_.dwControlsAccepted =
+        state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN
+                                 : 0;
     status_.dwWin32ExitCode = exitCode;
     status_.dwServiceSpecificExitCode = 0;
     // Each report of a pending state is one step further; other states have none.
@@ -63,15 +63,24 @@ class StatusReporter {
 struct Service {
   std::string name{control::kServiceName};
   StatusReporter status;
-  win::unique_handle stop;  // set when the engine is to stop
+  win::unique_handle stop;    // set when the engine is to stop
+  win::unique_handle ending;  // set when Windows shuts down
 };
 Service service;
+
+// The service's engine: the folder of its program, no sound.
+monitor::EngineOptions engineOptions() {
+  return {win::appFolder(), monitor::EngineKind::Service, service.ending.get()};
+}
 
 DWORD WINAPI controlHandler(DWORD control, DWORD, void*, void* context) {
   auto& self = *static_cast<Service*>(context);
   switch (control) {
-    case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_PRESHUTDOWN:
     case SERVICE_CONTROL_SHUTDOWN:
+      SetEvent(self.ending.get());
+      [[fallthrough]];
+    case SERVICE_CONTROL_STOP:
       // STOP_PENDING goes out before the engine can end and report STOPPED.
       self.status.report(SERVICE_STOP_PENDING);
       SetEvent(self.stop.get());
@@ -92,7 +101,8 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
   self.status.attach(handle);
   self.status.report(SERVICE_START_PENDING);
   self.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!self.stop) {
+  self.ending.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!self.stop || !self.ending) {
     self.status.report(SERVICE_STOPPED, GetLastError());
     return;
   }
@@ -111,14 +121,16 @@ void WINAPI serviceMain(DWORD argc, LPSTR* argv) {
   self.status.report(SERVICE_STOPPED, result);
 }
 
-BOOL WINAPI consoleHandler(DWORD) {
+BOOL WINAPI consoleHandler(DWORD event) {
+  if (event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) SetEvent(service.ending.get());
   SetEvent(service.stop.get());
   return TRUE;
 }
 
 int runInConsole() {
   service.stop.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!service.stop) return 1;
+  service.ending.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!service.stop || !service.ending) return 1;
   SetConsoleCtrlHandler(consoleHandler, TRUE);
   const DWORD result = monitor::runEngine(service.stop.get(), engineOptions(), [] {
     std::puts("Brennix Monitor engine running; Ctrl+C stops it.");

@@ -5,15 +5,26 @@
 
 #include "base/text.h"
 #include "monitor/item_control.h"
-#include "win/process_list.h"
-#include "win/services.h"
 
 namespace monitor {
 namespace {
 
-void CALLBACK processEnded(void* wake, BOOLEAN) { SetEvent(static_cast<HANDLE>(wake)); }
+void CALLBACK processEnded(void* context, BOOLEAN) {
+  auto* watch = static_cast<Watch*>(context);
+  watch->ended = true;
+  SetEvent(watch->wake);
+}
+
+std::atomic<std::uint64_t> lastItemId{0};
 
 }  // namespace
+
+Item::Item(std::string itemName, std::string itemPath, bool isService)
+    : id(++lastItemId),
+      name(std::move(itemName)),
+      path(std::move(itemPath)),
+      service(isService),
+      policy(name) {}
 
 Items mergeItems(Items& old, const formats::ItemTable& table) {
   Items next;
@@ -40,10 +51,11 @@ Items mergeItems(Items& old, const formats::ItemTable& table) {
 bool watchProcess(Item& item, win::unique_handle process, HANDLE wake) {
   if (!process) return false;
   auto w = std::make_unique<Watch>();
-  if (!RegisterWaitForSingleObject(w->wait.put(), process.get(), processEnded, wake, INFINITE,
+  w->wake = wake;
+  w->process = std::move(process);
+  if (!RegisterWaitForSingleObject(w->wait.put(), w->process.get(), processEnded, w.get(), INFINITE,
                                    WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD))
     return false;
-  w->process = std::move(process);
   item.watches.push_back(std::move(w));
   return true;
 }
@@ -53,9 +65,7 @@ std::vector<Item*> takeEnded(Items& items, std::vector<std::unique_ptr<Watch>>& 
   for (auto& item : items) {
     auto& watches = item->watches;
     if (watches.empty()) continue;
-    const auto gone = std::partition(watches.begin(), watches.end(), [](const auto& w) {
-      return WaitForSingleObject(w->process.get(), 0) != WAIT_OBJECT_0;
-    });
+    const auto gone = std::partition(watches.begin(), watches.end(), [](const auto& w) { return !w->ended; });
     if (gone == watches.end()) continue;
     std::move(gone, watches.end(), std::back_inserter(ended));
     watches.erase(gone, watches.end());
@@ -64,39 +74,32 @@ std::vector<Item*> takeEnded(Items& items, std::vector<std::unique_ptr<Watch>>& 
   return bare;
 }
 
-DWORD walkProcesses(Items& items, HANDLE wake, const Seen& seen) {
+DWORD walkProcesses(Items& items, win::ProcessTable& table, HANDLE wake, const Seen& seen) {
   std::vector<Item*> wanted;
-  std::vector<std::string> names;
-  for (auto& item : items) {
-    if (!unwatchedProgram(*item)) continue;
-    wanted.push_back(item.get());
-    names.push_back(base::upperCase(item->name));
-  }
+  for (auto& item : items)
+    if (unwatchedProgram(*item)) wanted.push_back(item.get());
   if (wanted.empty()) return NO_ERROR;
   std::vector<char> running(wanted.size(), false);
-  const bool walked = win::forEachProcess([&](const PROCESSENTRY32& entry) {
-    const std::string image = base::upperCase(entry.szExeFile);
+  const bool walked = table.walk([&](DWORD processId, std::string_view image) {
     for (std::size_t i = 0; i < wanted.size(); ++i) {
-      if (names[i] != image) continue;
-      win::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID));
+      if (!base::equalsIgnoringCase(wanted[i]->name, image)) continue;
+      win::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
       // A process that has just ended may still be listed.
       if (process && WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) continue;
       running[i] = true;
       watchProcess(*wanted[i], std::move(process), wake);
     }
-    return true;
   });
   if (!walked) return GetLastError();
   for (std::size_t i = 0; i < wanted.size(); ++i) seen(*wanted[i], running[i]);
   return NO_ERROR;
 }
 
-DWORD pollServices(Items& items, const Seen& seen) {
-  if (std::none_of(items.begin(), items.end(), [](const auto& i) { return i->service; })) return NO_ERROR;
-  const auto listing = win::listServices();
+DWORD applyServices(Items& items, const win::ServiceListing& listing, std::int64_t askedAt,
+                    const Seen& seen) {
   if (!listing.listed && listing.error != NO_ERROR) return listing.error;
   for (auto& item : items) {
-    if (!item->service) continue;
+    if (!item->service || item->startedAt >= askedAt) continue;
     const auto* entry = win::findService(listing.services, item->name);
     seen(*item, entry && serviceCountsAsRunning(entry->currentState));
   }

@@ -6,6 +6,8 @@
 // service list.
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,24 +15,31 @@
 
 #include "formats/item_file.h"
 #include "monitor/stop_policy.h"
+#include "win/process_table.h"
+#include "win/services.h"
 #include "win/unique_resource.h"
 
 namespace monitor {
 
-// One running instance of a program item; its end sets the engine's wake event.
+// One running instance of a program item; its end marks it ended and sets
+// the engine's wake event, so the engine finds which one ended without asking
+// the system about every process it waits on.
 struct Watch {
+  HANDLE wake = nullptr;
+  std::atomic<bool> ended{false};
   win::unique_handle process;
-  win::unique_wait wait;  // after `process`, so it is unregistered before that closes
+  win::unique_wait wait;  // last, so it is unregistered before the rest goes
 };
 
 struct Item {
-  Item(std::string itemName, std::string itemPath, bool isService)
-      : name(std::move(itemName)), path(std::move(itemPath)), service(isService), policy(name) {}
+  Item(std::string itemName, std::string itemPath, bool isService);
 
+  std::uint64_t id;  // never reused: outcomes that come in late find their item, or none
   std::string name;
   std::string path;
   bool service;
   ItemPolicy policy;
+  std::int64_t startedAt = -1;                  // when the engine's last start had its outcome
   std::vector<std::unique_ptr<Watch>> watches;  // the instances waited on
 };
 using Items = std::vector<std::unique_ptr<Item>>;
@@ -51,12 +60,16 @@ std::vector<Item*> takeEnded(Items& items, std::vector<std::unique_ptr<Watch>>& 
 // One walk of the process list for every program item without a process
 // waited on: its running instances are waited on from now, and `seen` told
 // whether it runs. The system's error code when the list cannot be had.
-DWORD walkProcesses(Items& items, HANDLE wake, const Seen& seen);
+DWORD walkProcesses(Items& items, win::ProcessTable& table, HANDLE wake, const Seen& seen);
 
-// The service states, for every service item; the error code when the list
-// cannot be had.
-DWORD pollServices(Items& items, const Seen& seen);
+// The service states of a listing asked for at `askedAt`, for every service
+// item but one whose start has had its outcome since (the listing is older);
+// the error code when the list could not be had.
+DWORD applyServices(Items& items, const win::ServiceListing& listing, std::int64_t askedAt, const Seen& seen);
 
-inline bool unwatchedProgram(const Item& item) { return !item.service && item.watches.empty(); }
+// A program item without a process waited on, and no start of its own under way.
+inline bool unwatchedProgram(const Item& item) {
+  return !item.service && item.watches.empty() && !item.policy.restarting();
+}
 
 }  // namespace monitor

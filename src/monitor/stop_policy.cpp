@@ -112,6 +112,7 @@ std::string mailLogLine(const MailRequest& mail, const std::optional<std::string
 
 void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions,
                          std::vector<std::string>& log) {
+  if (restarting_) return;
   if (running) {
     if (state_ != State::Running) {
       // Found running, not started by the engine: a stop not yet reported is over.
@@ -148,6 +149,7 @@ bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const 
 
 void ItemPolicy::restarted(const std::optional<std::string>& failure, const Moment& now,
                            const StopActions& actions, std::string_view by, std::vector<std::string>& log) {
+  restarting_ = false;
   if (!failure) {
     state_ = State::Running;
     runningSince_ = now.ms;
@@ -180,7 +182,7 @@ std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActi
   } else {
     return std::nullopt;
   }
-  lastMailAt_ = now.ms;
+  mailOut_ = true;
   mailedThisStop_ = state_ == State::Stopped;
 
   MailRequest mail = actions.mail;
@@ -189,11 +191,21 @@ std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActi
   return mail;
 }
 
+void ItemPolicy::mailFinished(std::int64_t now) {
+  lastMailAt_ = now;
+  mailOut_ = false;
+}
+
+std::optional<std::int64_t> ItemPolicy::mailDueAt(const StopActions& actions) const {
+  const auto first = mailAt(actions), again = repeatAt(actions);
+  if (first && again) return std::min(*first, *again);
+  return first ? first : again;
+}
+
 std::optional<std::int64_t> ItemPolicy::nextDue(const StopActions& actions) const {
-  std::optional<std::int64_t> next;
-  for (const auto& at : {restartAt(actions), mailAt(actions), repeatAt(actions)})
-    if (at && (!next || *at < *next)) next = at;
-  return next;
+  const auto restart = restartAt(actions), mail = mailDueAt(actions);
+  if (restart && mail) return std::min(*restart, *mail);
+  return restart ? restart : mail;
 }
 
 void ItemPolicy::scheduleRestart(bool quick, std::int64_t now) {
@@ -203,17 +215,18 @@ void ItemPolicy::scheduleRestart(bool quick, std::int64_t now) {
 }
 
 std::optional<std::int64_t> ItemPolicy::restartAt(const StopActions& actions) const {
-  if (!actions.restart || state_ != State::Stopped || !restartFrom_) return std::nullopt;
+  if (!actions.restart || state_ != State::Stopped || !restartFrom_ || restarting_) return std::nullopt;
   return *restartFrom_ + actions.restartDelayMs + (quickPause_ ? pauseMs_ : 0);
 }
 
 std::optional<std::int64_t> ItemPolicy::mailAt(const StopActions& actions) const {
-  if (!actions.sendEmail || !unreported_) return std::nullopt;
+  if (!actions.sendEmail || !unreported_ || mailOut_) return std::nullopt;
   return lastMailAt_ ? std::max(unreported_->ms, *lastMailAt_ + actions.repeatMs) : unreported_->ms;
 }
 
 std::optional<std::int64_t> ItemPolicy::repeatAt(const StopActions& actions) const {
-  if (!actions.sendEmail || !actions.repeatEmail || state_ != State::Stopped || !mailedThisStop_)
+  if (!actions.sendEmail || !actions.repeatEmail || state_ != State::Stopped || !mailedThisStop_ ||
+      mailOut_ || !lastMailAt_)
     return std::nullopt;
   return *lastMailAt_ + actions.repeatMs;
 }

@@ -14,12 +14,17 @@
 //   delay plus a pause that starts at 5 s and doubles with each further quick
 //   stop, up to 10 minutes. Ten minutes of running clear the pause.
 // - The first e-mail about a stop goes out at once; while the item stays
-//   stopped it is repeated every repeat interval, when repeating is on. Two
-//   e-mails about one item are never closer than that interval (repeating on
-//   or off): a stop within it is reported once the interval is over, unless
-//   the item was found running again before (a second instance, a start by
-//   hand); the engine's own restart does not cancel it, so a crash loop sends
-//   one e-mail per interval. E-mail turned on during a stop reports it.
+//   stopped it is repeated every repeat interval, when repeating is on. The
+//   interval counts from the outcome of the last e-mail about the item (sent
+//   or failed), and none is due while one is with the sender, so a slow or
+//   silent server never makes e-mails pile up. A stop within the interval is
+//   reported once it is over, unless the item was found running again before
+//   (a second instance, a start by hand); the engine's own restart does not
+//   cancel it, so a crash loop sends one e-mail per interval. E-mail turned on
+//   during a stop reports it.
+// - A restart handed to the system is under way until its outcome is told:
+//   meanwhile nothing more is restarted and what the engine sees of the item
+//   is passed over, as the engine's own start is under way.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -97,22 +102,30 @@ class ItemPolicy {
 
   // True when the restart is due at `now`.
   bool restartDue(std::int64_t now, const StopActions& actions) const;
+  // The restart has been handed to the system; restarted() tells its outcome.
+  void restartBegun() { restarting_ = true; }
+  bool restarting() const { return restarting_; }
   // The outcome of the restart made by the engine `by` ("program" or
   // "service"): nothing when it started, else the reason.
   void restarted(const std::optional<std::string>& failure, const Moment& now, const StopActions& actions,
                  std::string_view by, std::vector<std::string>& log);
 
-  // The e-mail due at `now`, if any; it counts as sent from here on.
+  // The e-mail due at `now`, if any; it is with the sender from here on,
+  // until mailFinished().
   std::optional<MailRequest> mailDue(const Moment& now, const StopActions& actions);
+  // The sender is done with the item's e-mail (sent or failed) at `now`: the
+  // next one counts its interval from here.
+  void mailFinished(std::int64_t now);
 
-  // When something is due next (restart or e-mail), if anything is.
+  // When the restart, the e-mail, or either is due next, if at all.
+  std::optional<std::int64_t> restartAt(const StopActions& actions) const;
+  std::optional<std::int64_t> mailDueAt(const StopActions& actions) const;
   std::optional<std::int64_t> nextDue(const StopActions& actions) const;
 
  private:
   enum class State { Unknown, Running, Stopped };
 
   void scheduleRestart(bool quick, std::int64_t now);
-  std::optional<std::int64_t> restartAt(const StopActions& actions) const;
   std::optional<std::int64_t> mailAt(const StopActions& actions) const;
   std::optional<std::int64_t> repeatAt(const StopActions& actions) const;
   std::string pauseText(const StopActions& actions) const;
@@ -124,11 +137,13 @@ class ItemPolicy {
   std::int64_t pauseMs_ = 0;
   bool quickPause_ = false;                  // the next restart carries the pause
   std::optional<std::int64_t> restartFrom_;  // the stop, or the failed restart
+  bool restarting_ = false;                  // a restart is under way
   std::string stopStamp_;                    // when the current stop began
 
-  std::optional<Moment> unreported_;  // the first stop not yet reported
-  std::optional<std::int64_t> lastMailAt_;
-  bool mailedThisStop_ = false;  // repeats follow while the item stays stopped
+  std::optional<Moment> unreported_;        // the first stop not yet reported
+  std::optional<std::int64_t> lastMailAt_;  // the outcome of the last e-mail
+  bool mailOut_ = false;                    // an e-mail is with the sender
+  bool mailedThisStop_ = false;             // repeats follow while the item stays stopped
 };
 
 }  // namespace monitor

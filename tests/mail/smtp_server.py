@@ -1,11 +1,11 @@
 #!/usr/bin/python3
 """SMTP servers on 127.0.0.1 for the mail tests, one port per behaviour, listed in DIR/ports.txt by "start DIR"
-and ended by "stop DIR" or LIFETIME: scripted ones, which put each message in DIR/msg-N.txt (envelope, login, TLS,
-blank, message), and Postfix with Dovecot, run as root from a folder of their own that DIR/postfix links to."""
+and ended by "stop DIR" or after LIFETIME seconds ($SMTP_SERVER_LIFETIME for a benchmark): scripted ones, which put
+each message in DIR/msg-N.txt (envelope, login, TLS, blank, message), and Postfix with Dovecot, run as root from a folder of their own that DIR/postfix links to."""
 import asyncio, contextlib, itertools, os, pwd, shutil, signal, socket, ssl, subprocess, sys, tempfile, time
 from aiosmtpd.smtp import SMTP, AuthResult
 
-USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", 180
+USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", int(os.environ.get("SMTP_SERVER_LIFETIME", 180))
 # Postfix delivers as nobody and Dovecot checks logins as dovecot: neither could pass a home folder of mode 0700,
 # where a checkout may lie, so their folder lies here.
 POSTFIX_HOME = "/var/tmp/brennix-postfix-"

@@ -98,7 +98,10 @@ Lines timeline(StopActions a, const StopActions& b, std::vector<std::pair<std::i
       out.push_back(at(t).stamp + " restart");
       item.restarted(std::nullopt, at(t), a, "program", log);
     }
-    if (auto mail = item.mailDue(at(t), a)) out.push_back(at(t).stamp + " " + mail->body);
+    if (auto mail = item.mailDue(at(t), a)) {
+      out.push_back(at(t).stamp + " " + mail->body);
+      item.mailFinished(t);
+    }
   }
   return out;
 }
