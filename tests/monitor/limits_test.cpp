@@ -13,21 +13,6 @@ using namespace std::chrono_literals;
 using formats::Slot;
 using Clock = std::chrono::steady_clock;
 
-// How long after the program said it was over its limit (its "<name>.over" file) the process ended.
-long long msFromOverToEnd(const e2e::EngineStage& stage, const e2e::Process& process,
-                          const std::string& name) {
-  EXPECT_TRUE(process.waitForExit(15s)) << name << "\n" << stage.log();
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(process.handle(), &created, &exited, &kernel, &user);
-  const auto since = std::stoull(stage.read(name + ".over"));
-  // The end as the tick count: now, less the time since the process ended.
-  FILETIME nowTime;
-  GetSystemTimeAsFileTime(&nowTime);
-  const auto ticks = [](FILETIME t) { return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
-  const auto endedTick = GetTickCount64() - (ticks(nowTime) - ticks(exited)) / 10'000;
-  return static_cast<long long>(endedTick - since);
-}
-
 TEST(Limits, EndsAHungWindowAndAProgramOverItsMemoryAndReportsOneOverItsCpu) {
   e2e::EngineStage stage;
   const auto hang = stage.addProgram("hang.exe"), hog = stage.addProgram("hog.exe"),
@@ -59,8 +44,7 @@ TEST(Limits, EndsAHungWindowAndAProgramOverItsMemoryAndReportsOneOverItsCpu) {
 
   // A window that stops answering: ended after 3 s, and restarted.
   stage.write("hang.exe.freeze", "");
-  const auto hangMs = msFromOverToEnd(stage, hanging, "hang.exe");
-  DeleteFileA(stage.file("hang.exe.freeze").c_str());
+  const auto hangMs = stage.msFromOverToEnd(hanging.handle(), "hang.exe");
   std::printf("hang.exe ended %lld ms after its window stopped answering (setting 3 s)\n", hangMs);
   EXPECT_TRUE(hangMs >= 2900 && hangMs < 6000) << hangMs;
   for (const char* line : {" - hang.exe not responding for 3 s: ended; restart in 1 s\r\n",
@@ -82,7 +66,7 @@ TEST(Limits, EndsAHungWindowAndAProgramOverItsMemoryAndReportsOneOverItsCpu) {
   ASSERT_TRUE(e2e::waitUntil([&] { return stage.exists("hog.exe.over"); }));
   EXPECT_FALSE(hogging.waitForExit(1s));
   stage.write("monitor.ini", ini + "[hog.exe]\r\nMemoryLimitMB=50\r\n");
-  const auto hogMs = msFromOverToEnd(stage, hogging, "hog.exe");
+  const auto hogMs = stage.msFromOverToEnd(hogging.handle(), "hog.exe");
   EXPECT_GT(hogMs, 5000) << "ended only once its section applied";
   EXPECT_TRUE(stage.waitForLog("MB above 50 MB for 2 s): ended; restart in 1 s\r\n")) << stage.log();
   EXPECT_NE(stage.log().find(" - hog.exe over its memory limit ("), std::string::npos) << stage.log();

@@ -1,6 +1,6 @@
 // A program for the engine to watch: runs until ended. By the start of its name:
-// "quick" ends at once; "hang" shows a window that stops answering once the file
-// "<name>.freeze" lies beside it; "hog" commits and fills 120 MB; "spin" keeps one
+// "quick" ends at once; "hang" shows a window that stops answering once it finds
+// (and removes) the file "<name>.freeze" beside it; "hog" commits and fills 120 MB; "spin" keeps one
 // processor busy. "hog" and "hang" write the tick count at which they began to be
 // over their limit to "<name>.over" beside them.
 #include <windows.h>
@@ -25,7 +25,7 @@ void writeOver() {
 }
 
 void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
-  if (GetFileAttributesA((path + ".freeze").c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  if (!DeleteFileA((path + ".freeze").c_str())) return;  // taken: the next instance answers again
   writeOver();
   Sleep(INFINITE);
 }
