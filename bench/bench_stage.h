@@ -54,7 +54,7 @@ inline std::vector<e2e::Process> startNumbered(const e2e::EngineStage& stage, co
   std::vector<e2e::Process> running;
   for (int i = 0; i < count; ++i) {
     const std::string name = numberedName(prefix, i), path = stage.addProgram(name);
-    items.push_back(name + "|" + path);
+    items.emplace_back(name).append("|").append(path);
     running.push_back(e2e::Process::start(path));
   }
   return running;

@@ -213,7 +213,7 @@ std::vector<std::string> sectionProblems(const MonitorIni& ini, std::span<const 
     } else if (const auto names = section.keys.names(); found->service && !names.empty()) {
       std::string list;
       for (auto name : names) list.append(list.empty() ? "" : ", ").append(name);
-      problems.push_back(where + "is a service item: " + list + " apply to programs only");
+      problems.push_back(where + "is a service item: " + list.append(" apply to programs only"));
     }
   }
   return problems;

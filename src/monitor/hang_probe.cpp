@@ -1,9 +1,12 @@
 #include "monitor/hang_probe.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace monitor {
 namespace {
+
+constexpr int kListEvery = 5;  // rounds
 
 struct Search {
   const std::unordered_set<DWORD>* processes;
@@ -13,8 +16,9 @@ struct Search {
 BOOL CALLBACK visit(HWND window, LPARAM context) {
   auto& search = *reinterpret_cast<Search*>(context);
   DWORD process = 0;
-  if (IsWindowVisible(window) && GetWindowThreadProcessId(window, &process) &&
-      search.processes->contains(process))
+  // The process first: most windows of the desktop belong to others.
+  if (GetWindowThreadProcessId(window, &process) && search.processes->contains(process) &&
+      IsWindowVisible(window))
     search.found.emplace(window, process);
   return TRUE;
 }
@@ -41,12 +45,21 @@ std::unordered_map<DWORD, std::int64_t> HangProbe::round(const std::unordered_se
   for (auto question = open_.begin(); question != open_.end();)
     question = question->second.answered ? open_.erase(question) : std::next(question);
 
-  Search search{&processes, {}};
-  if (!processes.empty()) EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
+  const bool newProcess =
+      std::any_of(processes.begin(), processes.end(), [&](DWORD p) { return !listed_.contains(p); });
+  if (newProcess || ++sinceListed_ >= kListEvery) {
+    Search search{&processes, {}};
+    if (!processes.empty()) EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
+    windows_ = std::move(search.found);
+    listed_ = processes;
+    sinceListed_ = 0;
+  }
   std::unordered_map<DWORD, std::int64_t> unanswered;
   for (auto question = open_.begin(); question != open_.end();) {
-    // A window closed or hidden meanwhile is asked no more.
-    if (!search.found.contains(question->first)) {
+    // A window closed or hidden meanwhile, or of a process no longer asked about, is asked no more.
+    if (!windows_.contains(question->first) || !processes.contains(question->second.process) ||
+        !IsWindow(question->first)) {
+      windows_.erase(question->first);
       question = open_.erase(question);
       continue;
     }
@@ -54,10 +67,16 @@ std::unordered_map<DWORD, std::int64_t> HangProbe::round(const std::unordered_se
     if (!added && question->second.askedAt < entry->second) entry->second = question->second.askedAt;
     ++question;
   }
-  for (const auto& [window, process] : search.found) {
-    if (open_.contains(window)) continue;
-    if (SendMessageCallbackA(window, WM_NULL, 0, 0, answered, reinterpret_cast<ULONG_PTR>(this)))
-      open_.emplace(window, Question{process, now});
+  for (auto window = windows_.begin(); window != windows_.end();) {
+    if (open_.contains(window->first) || !processes.contains(window->second)) {
+      ++window;
+    } else if (SendMessageCallbackA(window->first, WM_NULL, 0, 0, answered,
+                                    reinterpret_cast<ULONG_PTR>(this))) {
+      open_.emplace(window->first, Question{window->second, now});
+      ++window;
+    } else {
+      window = windows_.erase(window);  // gone
+    }
   }
   return unanswered;
 }

@@ -6,6 +6,11 @@
 // the next round. A window that handles no messages leaves its question open,
 // and the time it was asked tells how long it has not answered. Needs the
 // user's session: a service sees none of the user's windows.
+//
+// Listing every top-level window of the desktop is the dearest step under
+// Wine (a call to the Wine server per window), so the windows found are kept:
+// the list is walked again every fifth round, and at once when a process is
+// new to the probe.
 #include <windows.h>
 
 #include <cstdint>
@@ -35,6 +40,9 @@ class HangProbe {
   static void CALLBACK answered(HWND window, UINT, ULONG_PTR probe, LRESULT);
 
   std::unordered_map<HWND, Question> open_;
+  std::unordered_map<HWND, DWORD> windows_;  // the visible windows of the processes, as last listed
+  std::unordered_set<DWORD> listed_;         // the processes they were listed for
+  int sinceListed_ = 0;                      // rounds since then
 };
 
 }  // namespace monitor

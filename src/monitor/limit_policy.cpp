@@ -5,7 +5,7 @@
 namespace monitor {
 namespace {
 
-constexpr std::uint64_t kMB = 1024 * 1024;
+constexpr std::uint64_t kMB = std::uint64_t{1024} * 1024;
 
 std::string seconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
 

@@ -11,7 +11,7 @@ namespace {
 using namespace monitor;
 using Lines = std::vector<std::string>;
 constexpr std::int64_t kS = 1000;
-constexpr std::uint64_t kMB = 1024 * 1024;
+constexpr std::uint64_t kMB = std::uint64_t{1024} * 1024;
 
 formats::ItemChecks checks(long memoryMB, long cpuPercent, long seconds, formats::LimitAction action) {
   formats::ItemChecks c;

@@ -1,6 +1,6 @@
 // A program for the engine to watch: runs until ended. By the start of its name:
 // "quick" ends at once; "hang" shows a window that stops answering once it finds
-// (and removes) the file "<name>.freeze" beside it; "hog" commits and fills 120 MB; "spin" keeps one
+// (and removes) the file "<name>.freeze" beside it; "hog" commits 120 MB and fills it; "spin" keeps one
 // processor busy. "hog" and "hang" write the tick count at which they began to be
 // over their limit to "<name>.over" beside them.
 #include <windows.h>
@@ -44,10 +44,10 @@ int main() {
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
   }
   if (named("hog")) {
-    constexpr SIZE_T kSize = 120 * 1024 * 1024;
-    if (void* memory = VirtualAlloc(nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
-      std::memset(memory, 1, kSize);
-    writeOver();
+    constexpr SIZE_T kSize = SIZE_T{120} * 1024 * 1024;
+    void* memory = VirtualAlloc(nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    writeOver();  // committed: over the limit from here
+    if (memory) std::memset(memory, 1, kSize);
   }
   if (named("spin")) {
     volatile unsigned long n = 0;
