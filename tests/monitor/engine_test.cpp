@@ -194,12 +194,12 @@ TEST(Engine, ProgramAndServiceOfOneFolderShareTheRestartsByKind) {
                        "as LocalSystem in the services' session"))
       << stage.log();
   // The hang checks need the user's session; the keys of monitor.ini apply to programs only.
-  for (const std::string line :
-       {"hang checks (NotRespondingSeconds) are left to the engine program: a service "
-        "cannot see the user's windows\r\n",
-        "monitor.ini line 3: [" + name +
-            "] is a service item: MemoryLimitMB apply to "
-            "programs only\r\n"})
+  const std::string serviceKeys =
+      "monitor.ini line 3: [" + name + "] is a service item: MemoryLimitMB apply to programs only\r\n";
+  for (const std::string& line :
+       {std::string("hang checks (NotRespondingSeconds) are left to the engine program: a "
+                    "service cannot see the user's windows\r\n"),
+        serviceKeys})
     EXPECT_TRUE(stage.waitForLog(line)) << line << stage.log();
   // Killed as soon as the engine program has begun, before the service may have seen it: the
   // service asks again right before a restart, and leaves it to the program.
