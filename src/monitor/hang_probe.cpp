@@ -45,13 +45,22 @@ std::unordered_map<DWORD, std::int64_t> HangProbe::round(const std::unordered_se
   for (auto question = open_.begin(); question != open_.end();)
     question = question->second.answered ? open_.erase(question) : std::next(question);
 
-  const bool newProcess =
-      std::any_of(processes.begin(), processes.end(), [&](DWORD p) { return !listed_.contains(p); });
-  if (newProcess || ++sinceListed_ >= kListEvery) {
+  const bool unsettled = std::any_of(processes.begin(), processes.end(), [&](DWORD p) {
+    const auto found = listed_.find(p);
+    return found == listed_.end() || found->second < kListEvery;
+  });
+  if (unsettled || ++sinceListed_ >= kListEvery) {
     Search search{&processes, {}};
     if (!processes.empty()) EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
     windows_ = std::move(search.found);
-    listed_ = processes;
+    std::unordered_map<DWORD, int> listed;
+    for (const DWORD p : processes) {
+      const bool shown =
+          std::any_of(windows_.begin(), windows_.end(), [&](const auto& w) { return w.second == p; });
+      const auto before = listed_.find(p);
+      listed[p] = shown ? kListEvery : (before == listed_.end() ? 1 : before->second + 1);
+    }
+    listed_ = std::move(listed);
     sinceListed_ = 0;
   }
   std::unordered_map<DWORD, std::int64_t> unanswered;

@@ -9,8 +9,8 @@
 //
 // Listing every top-level window of the desktop is the dearest step under
 // Wine (a call to the Wine server per window), so the windows found are kept:
-// the list is walked again every fifth round, and at once when a process is
-// new to the probe.
+// the list is walked again every fifth round, and each round while a process
+// is new to the probe and has shown no window yet (for its first five).
 #include <windows.h>
 
 #include <cstdint>
@@ -41,7 +41,7 @@ class HangProbe {
 
   std::unordered_map<HWND, Question> open_;
   std::unordered_map<HWND, DWORD> windows_;  // the visible windows of the processes, as last listed
-  std::unordered_set<DWORD> listed_;         // the processes they were listed for
+  std::unordered_map<DWORD, int> listed_;    // the processes listed: how often without a window
   int sinceListed_ = 0;                      // rounds since then
 };
 
