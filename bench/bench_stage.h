@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "e2e/engine_stage.h"
 #include "support/mail_server.h"
@@ -37,6 +38,26 @@ inline void writeMailSettings(const e2e::EngineStage& stage, const std::string& 
     s.subject = formats::Slot::text("stop of %process%");
     s.message = formats::Slot::text("%process% stopped at %time%");
   });
+}
+
+// "<prefix>01.exe" for i = 0, and so on.
+inline std::string numberedName(const char* prefix, int i) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%s%02d.exe", prefix, i + 1);
+  return name;
+}
+
+// `count` copies of the tests' program "monitored.exe" named `prefix`01.exe on, each started; their
+// lines for processes.ob are added to `items`.
+inline std::vector<e2e::Process> startNumbered(const e2e::EngineStage& stage, const char* prefix, int count,
+                                               std::vector<std::string>& items) {
+  std::vector<e2e::Process> running;
+  for (int i = 0; i < count; ++i) {
+    const std::string name = numberedName(prefix, i), path = stage.addProgram(name);
+    items.emplace_back(name).append("|").append(path);
+    running.push_back(e2e::Process::start(path));
+  }
+  return running;
 }
 
 }  // namespace bench

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stage.h"
 #include "e2e/engine_stage.h"
 #include "process_stats.h"
 #include "win/process_table.h"
@@ -39,11 +40,7 @@ Times timesOf(HANDLE process) {
   return {ticks(created), ticks(exited), ticks(kernel) + ticks(user)};
 }
 
-std::string itemName(int i) {
-  char name[32];
-  std::snprintf(name, sizeof name, "item%02d.exe", i + 1);
-  return name;
-}
+std::string itemName(int i) { return bench::numberedName("item", i); }
 
 // The one process of this program file name, or 0 (the walk is the one the
 // engine uses, a fraction of a toolhelp snapshot's cost on a busy machine).
@@ -136,12 +133,7 @@ int main(int argc, char** argv) {
 
   e2e::EngineStage stage;
   std::vector<std::string> items;
-  std::vector<e2e::Process> running;
-  for (int i = 0; i < kItems; ++i) {
-    const std::string path = stage.addProgram(itemName(i));
-    items.push_back(itemName(i) + "|" + path);
-    running.push_back(e2e::Process::start(path));
-  }
+  const auto running = bench::startNumbered(stage, "item", kItems, items);
   stage.writeItems(items);
   stage.writeSettings("0");
   auto& engine = stage.startEngine();

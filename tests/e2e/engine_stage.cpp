@@ -22,6 +22,17 @@ void EngineStage::writeSettings(const std::string& delaySeconds,
   formats::writeSettings(file("settings.ob"), s);
 }
 
+long long EngineStage::msFromOverToEnd(HANDLE process, const std::string& name) const {
+  if (WaitForSingleObject(process, 15'000) != WAIT_OBJECT_0 || !exists(name + ".over")) return -1;
+  FILETIME created, exited, kernel, user, now;
+  GetProcessTimes(process, &created, &exited, &kernel, &user);
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](FILETIME t) { return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+  // The end on the tick count's scale: now, less the time since the process ended.
+  const auto endedTick = GetTickCount64() - (ticks(now) - ticks(exited)) / 10'000;
+  return static_cast<long long>(endedTick - std::stoull(read(name + ".over")));
+}
+
 DWORD run(std::string commandLine, const std::string& folder) {
   STARTUPINFOA si{};
   si.cb = sizeof si;

@@ -36,6 +36,10 @@ class EngineStage : public AppFolder {
     return n;
   }
 
+  // The milliseconds from the tick count that a test program wrote to "<name>.over" (the moment it
+  // went over its limit) to the end of `process`; waits up to 15 s for the end, else -1.
+  long long msFromOverToEnd(HANDLE process, const std::string& name) const;
+
   std::deque<Process> engines;
 };
 

@@ -1,7 +1,8 @@
 // The engine program and service under Wine: restarts of killed programs and a stopped service, each by
-// the engine whose kind of item it is; engines of two folders; a second instance; an edited list read
-// in a busy folder and a locked one; settings that reach a stopped item; stop e-mails; pauses for quick
-// deaths; a service that does not answer; the log's renewal at 5 MB; the end of the Windows session.
+// the engine whose kind of item it is, and the checks of monitor.ini the service leaves to the program;
+// engines of two folders; a second instance; an edited list read in a busy folder and a locked one;
+// settings that reach a stopped item; stop e-mails; pauses for quick deaths; a service that does not
+// answer; the log's renewal at 5 MB; the end of the Windows session.
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <memory>
@@ -185,11 +186,21 @@ TEST(Engine, ProgramAndServiceOfOneFolderShareTheRestartsByKind) {
   auto worker = e2e::Process::start(path);
   stage.writeItems({"worker.exe|" + path, name + "|[Windows Service]"});
   stage.writeSettings("1");
+  stage.write("monitor.ini",
+              "[worker.exe]\r\nNotRespondingSeconds=60\r\n[" + name + "]\r\nMemoryLimitMB=5\r\n");
   ASSERT_EQ(e2e::run("net.exe start " + name), 0u);
   ASSERT_TRUE(
       stage.waitForLog("engine started (service): watching 2 items; restarts services, and programs "
                        "as LocalSystem in the services' session"))
       << stage.log();
+  // The hang checks need the user's session; the keys of monitor.ini apply to programs only.
+  const std::string serviceKeys =
+      "monitor.ini line 3: [" + name + "] is a service item: MemoryLimitMB apply to programs only\r\n";
+  for (const std::string& line :
+       {std::string("hang checks (NotRespondingSeconds) are left to the engine program: a "
+                    "service cannot see the user's windows\r\n"),
+        serviceKeys})
+    EXPECT_TRUE(stage.waitForLog(line)) << line << stage.log();
   // Killed as soon as the engine program has begun, before the service may have seen it: the
   // service asks again right before a restart, and leaves it to the program.
   stage.startEngine();
