@@ -45,11 +45,6 @@ std::vector<std::string> splitAddresses(std::string_view text) {
 
 std::string seconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
 
-void note(std::vector<std::string>& log, const StopActions& actions, const Moment& now,
-          const std::string& text) {
-  if (actions.log) log.push_back(now.stamp + " - " + text);
-}
-
 }  // namespace
 
 StopActions readStopActions(const formats::Settings& s) {
@@ -101,17 +96,15 @@ bool looksWhole(std::string_view bytes, std::size_t fullLines) {
   return lines >= fullLines;
 }
 
-std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure,
-                        const Moment& now) {
+EngineEvent mailEvent(const MailRequest& mail, const std::optional<std::string>& failure, const Moment& now) {
   std::string to;
   for (const auto& r : mail.recipients) to.append(to.empty() ? "" : "; ").append(r);
-  std::string line = now.stamp + " - e-mail about " + mail.item;
-  if (!failure) return line + " sent to " + to;
-  return line + " to " + to + " failed: " + *failure;
+  const std::string about = "e-mail about " + mail.item;
+  if (!failure) return now.event(EventId::MailSent, mail.item, about + " sent to " + to);
+  return now.event(EventId::MailFailed, mail.item, about + " to " + to + " failed: " + *failure);
 }
 
-void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions,
-                         std::vector<std::string>& log) {
+void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions, Events& log) {
   if (restarting_) return;
   if (running) {
     if (state_ != State::Running) {
@@ -139,7 +132,7 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
   std::string line = name_ + (firstSight ? " is not running" : " stopped");
   if (quick) line += " " + seconds(now.ms - *restartedAt_) + " after its restart";
   if (actions.restart) line += "; restart in " + pauseText(actions);
-  note(log, actions, now, line);
+  log.push_back(now.event(EventId::ItemStopped, name_, line));
 }
 
 bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const {
@@ -148,7 +141,7 @@ bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const 
 }
 
 void ItemPolicy::restarted(const std::optional<std::string>& failure, const Moment& now,
-                           const StopActions& actions, std::string_view by, std::vector<std::string>& log) {
+                           const StopActions& actions, std::string_view by, Events& log) {
   restarting_ = false;
   if (!failure) {
     state_ = State::Running;
@@ -158,14 +151,14 @@ void ItemPolicy::restarted(const std::optional<std::string>& failure, const Mome
     mailedThisStop_ = false;
     // The stop stays to be reported once the interval allows, if anyone is to be told.
     if (!actions.sendEmail) unreported_.reset();
-    note(log, actions, now, name_ + " restarted (" + std::string(by) + ")");
+    log.push_back(now.event(EventId::ItemRestarted, name_, name_ + " restarted (" + std::string(by) + ")"));
     return;
   }
   // An item that cannot be started is retried like one that stops at once.
   scheduleRestart(true, now.ms);
-  note(log, actions, now,
-       name_ + " restart failed (" + std::string(by) + "): " + *failure + "; next try in " +
-           pauseText(actions));
+  log.push_back(now.event(EventId::RestartFailed, name_,
+                          name_ + " restart failed (" + std::string(by) + "): " + *failure +
+                              "; next try in " + pauseText(actions)));
 }
 
 std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActions& actions) {

@@ -25,7 +25,7 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
                                 ItemPolicy("down.exe"), ItemPolicy("back.exe")};
   MailQueue::Policies policies;
   for (auto& item : items) policies.push_back(&item);
-  std::vector<std::string> log;
+  Events log;
   MailQueue queue;
   std::map<std::string, std::int64_t> outcome;  // the last outcome about each item
   std::vector<std::string> sent;
