@@ -6,7 +6,8 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD="$ROOT/build"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils
-          imagemagick googletest python3-aiosmtpd openssl clang clang-format clang-tidy unzip)
+          imagemagick googletest python3-aiosmtpd openssl clang clang-format clang-tidy unzip postfix
+          dovecot-core)
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -33,8 +34,16 @@ install_missing() {
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
+  # Postfix is only a test server, run from a folder of the tests' own: it
+  # asks nothing and leaves the machine's mail system unconfigured.
+  echo "postfix postfix/main_mailer_type select No configuration" | $sudo debconf-set-selections
   # With the recommended packages: Wine loads several X libraries at run time.
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  # Nothing is removed: Postfix would otherwise replace another mail server.
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-remove "${missing[@]}" >/dev/null || {
+    say "apt-get could not install ${missing[*]}; when it would remove packages, another mail server" \
+      "(exim4, for example) conflicts with postfix: the tests need postfix in its place"
+    return 1
+  }
 }
 
 build() {

@@ -300,6 +300,18 @@ Connection::~Connection() = default;
 
 bool Connection::secure() const { return state_->secure; }
 
+std::string Connection::localAddress() const {
+  sockaddr_storage local{};
+  int length = sizeof local;
+  if (!state_->socket || getsockname(state_->socket.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0)
+    return {};
+  char host[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&local), length, host, sizeof host, nullptr, 0,
+                  NI_NUMERICHOST) != 0)
+    return {};
+  return host;
+}
+
 std::string Connection::open(const std::string& host, std::uint16_t port, Clock::time_point deadline) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;

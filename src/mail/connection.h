@@ -33,6 +33,10 @@ class Connection {
 
   bool secure() const;
 
+  // The numeric address of this end of the connection ("192.0.2.10"), empty
+  // when there is none.
+  std::string localAddress() const;
+
  private:
   struct State;
   std::unique_ptr<State> state_;

@@ -56,7 +56,8 @@ void SendMail::send() {
 
   auto channel = std::make_shared<Channel>();
   if (!channel->signal) return failed("The e-mail could not be sent: " + std::to_string(GetLastError()));
-  MailJob job{smtpServer, from, subject, message, recipients, useAuthentication, userName, password};
+  MailJob job{smtpServer,        from,     subject,  message,  recipients,
+              useAuthentication, userName, password, codePage, implicitTlsPort};
   std::thread session;
   try {
     session = std::thread([channel, job, limits = timeouts] {

@@ -9,6 +9,7 @@
 //   mail.smtpServer = "mail.example.com";  // or "mail.example.com:587"
 //   ...
 //   mail.send();
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -28,6 +29,8 @@ class SendMail {
   std::string userName;
   std::string password;
 
+  unsigned codePage = 0;                // of the texts; 0 for the system's ANSI code page
+  std::uint16_t implicitTlsPort = 465;  // the port where TLS comes before SMTP
   Timeouts timeouts;
 
   // Events, all raised on the thread that called send(), before it returns.

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "mail/connection.h"
+#include "mail/message.h"
 #include "mail/smtp_text.h"
 
 namespace mail {
@@ -38,10 +39,12 @@ std::uint64_t uniqueNumber() {
   return ticks ^ (std::uint64_t{GetCurrentProcessId()} << 48) ^ (std::uint64_t{++counter} << 40);
 }
 
-std::string computerName() {
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+// "pc.corp.example", or "pc" on a computer in no DNS domain.
+std::string dnsName() {
+  char name[256] = {};
   DWORD size = sizeof name;
-  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+  return GetComputerNameExA(ComputerNameDnsFullyQualified, name, &size) ? std::string(name, size)
+                                                                        : std::string();
 }
 
 class Dialogue {
@@ -81,23 +84,35 @@ class Dialogue {
   }
 
   bool startTls(const std::string& host) {
-    tell("Starting TLS");
     if (!expect("STARTTLS", 220)) return false;
     // Anything sent before the handshake came unprotected: it must not pass
     // for a reply inside the secure session.
     input_.clear();
+    return secureNow(host);
+  }
+
+  // The TLS handshake, at once or after STARTTLS.
+  bool secureNow(const std::string& host) {
+    tell("Starting TLS");
     return check(connection_.startTls(host, stepEnd(timeouts_.step)),
                  "The secure connection to " + host + " failed");
+  }
+
+  // Says goodbye, as servers expect also after they refused something, when
+  // the server is still in the dialogue.
+  void quit() {
+    if (!talking_) return;
+    timeouts_.step = std::min<std::chrono::milliseconds>(timeouts_.step, std::chrono::seconds(3));
+    Reply bye;
+    command("QUIT", bye);
   }
 
   void tell(const std::string& text) {
     if (status_) status_(text);
   }
 
-  // From here on no step waits longer than `step`.
-  void shortenSteps(std::chrono::milliseconds step) { timeouts_.step = std::min(timeouts_.step, step); }
-
   bool secure() const { return connection_.secure(); }
+  std::string localAddress() const { return connection_.localAddress(); }
   const std::string& problem() const { return problem_; }
   void fail(std::string text) { problem_ = std::move(text); }
 
@@ -106,9 +121,11 @@ class Dialogue {
     return std::min(Clock::now() + step, end_);
   }
 
+  // A failed step leaves a connection that is of no more use.
   bool check(const std::string& problem, const std::string& step) {
     if (problem.empty()) return true;
     problem_ = step + ": " + problem + ".";
+    talking_ = false;
     return false;
   }
 
@@ -119,6 +136,7 @@ class Dialogue {
       if (read.state == ReplyRead::Complete) {
         reply = read.reply;
         input_.erase(0, read.used);
+        talking_ = true;
         return {};
       }
       if (read.state == ReplyRead::Malformed) return "the server's answer is not SMTP: " + excerpt(input_);
@@ -133,10 +151,10 @@ class Dialogue {
   Connection connection_;
   std::string input_;  // received, not yet read as a reply
   std::string problem_;
+  bool talking_ = false;  // the server's last reply was SMTP and the connection holds
 };
 
-bool hello(Dialogue& d, Capabilities& caps) {
-  const std::string name = ehloName(computerName());
+bool hello(Dialogue& d, const std::string& name, Capabilities& caps) {
   Reply reply;
   if (!d.command("EHLO " + name, reply)) return false;
   if (reply.code == 250) {
@@ -162,6 +180,49 @@ bool logIn(Dialogue& d, const Capabilities& caps, const MailJob& job) {
   return false;
 }
 
+// The session up to the end of the message: empty when every recipient has it.
+std::string converse(Dialogue& d, const MailJob& job, const HostPort& server,
+                     const std::vector<std::string>& recipients) {
+  if (!d.connect(server)) return d.problem();
+  if (server.port == job.implicitTlsPort && !d.secureNow(server.host)) return d.problem();
+  const std::string name = ehloName(dnsName(), d.localAddress());
+  Capabilities caps;
+  if (!d.expect("", 220) || !hello(d, name, caps)) return d.problem();
+  if (caps.startTls && !d.secure() && (!d.startTls(server.host) || !hello(d, name, caps))) return d.problem();
+  if (job.useAuthentication && !logIn(d, caps, job)) return d.problem();
+
+  d.tell("Sending the message");
+  Message message;
+  message.from = job.from;
+  message.to = recipients;
+  message.subject = job.subject;
+  message.date = messageDate(localTimeNow());
+  message.messageId = messageId(uniqueNumber(), job.from);
+  message.codePage = job.codePage ? job.codePage : GetACP();
+  message.encoding = bodyEncoding(job.body, caps.eightBitMime);
+  message.body = job.body;
+  const char* body = message.encoding == BodyEncoding::EightBit ? " BODY=8BITMIME" : "";
+  if (!d.expect("MAIL FROM:<" + envelopeAddress(job.from) + ">" + body, 250)) return d.problem();
+  // A refused recipient does not keep the message from the others.
+  std::vector<std::string> accepted;
+  std::vector<Refusal> refused;
+  for (const std::string& to : recipients) {
+    Reply reply;
+    const std::string address = envelopeAddress(to);
+    if (!d.command("RCPT TO:<" + address + ">", reply)) return d.problem();
+    if (reply.code == 250 || reply.code == 251)
+      accepted.push_back(address);
+    else
+      refused.push_back({address, reply.text()});
+  }
+  if (accepted.empty()) return refusedRecipientsText(refused, accepted);
+  if (!d.expect("DATA", 354) || !d.send(dataBody(buildMessage(message)), "the message") ||
+      !d.expect(".", 250, "the message"))
+    return d.problem();
+  d.tell("Sent");
+  return refused.empty() ? std::string() : refusedRecipientsText(refused, accepted);
+}
+
 }  // namespace
 
 std::string deliverMessage(const MailJob& job, const Timeouts& timeouts,
@@ -169,42 +230,12 @@ std::string deliverMessage(const MailJob& job, const Timeouts& timeouts,
   if (std::string problem = problemBeforeSending(job.server, job.from, job.recipients, job.subject);
       !problem.empty())
     return problem;
-  const HostPort server = *splitHostPort(job.server);
-  const std::vector<std::string> recipients = splitAddresses(job.recipients);
-
   WinsockUse winsock;
   if (!winsock.ready()) return "The network functions of Windows could not be started.";
   Dialogue d(timeouts, status);
-  Capabilities caps;
-  if (!d.connect(server) || !d.expect("", 220) || !hello(d, caps)) return d.problem();
-  if (caps.startTls && (!d.startTls(server.host) || !hello(d, caps))) return d.problem();
-  if (job.useAuthentication && !logIn(d, caps, job)) return d.problem();
-
-  d.tell("Sending the message");
-  if (!d.expect("MAIL FROM:<" + envelopeAddress(job.from) + ">", 250)) return d.problem();
-  for (const std::string& to : recipients) {
-    Reply reply;
-    const std::string line = "RCPT TO:<" + envelopeAddress(to) + ">";
-    if (!d.command(line, reply)) return d.problem();
-    if (reply.code != 250 && reply.code != 251)
-      return "The server refused the recipient " + to + ": " + reply.text();
-  }
-  if (!d.expect("DATA", 354)) return d.problem();
-  Message message{job.from,
-                  recipients,
-                  job.subject,
-                  messageDate(localTimeNow()),
-                  messageId(uniqueNumber(), job.from),
-                  charsetOfCodePage(GetACP()),
-                  job.body};
-  if (!d.send(dataBody(buildMessage(message)), "the message") || !d.expect(".", 250, "the message"))
-    return d.problem();
-  // The message is delivered: how the server takes QUIT no longer matters.
-  d.shortenSteps(std::chrono::seconds(3));
-  Reply bye;
-  d.command("QUIT", bye);
-  d.tell("Sent");
-  return {};
+  std::string outcome = converse(d, job, *splitHostPort(job.server), splitAddresses(job.recipients));
+  d.quit();
+  return outcome;
 }
 
 }  // namespace mail

@@ -1,6 +1,7 @@
 #pragma once
 // One complete SMTP session that hands a single message to a server.
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -15,6 +16,8 @@ struct MailJob {
   bool useAuthentication = false;
   std::string userName;
   std::string password;
+  unsigned codePage = 0;                // of the texts; 0 for the system's ANSI code page
+  std::uint16_t implicitTlsPort = 465;  // the port that speaks TLS from the first byte (RFC 8314)
 };
 
 // How long each part of a session may take. A dead server, a silent one or
@@ -25,10 +28,12 @@ struct Timeouts {
   std::chrono::milliseconds total{50000};    // for the whole session
 };
 
-// Runs the dialogue: greeting, EHLO (HELO when refused), STARTTLS when offered,
-// the login when asked for, the envelope, the message, QUIT. Returns the empty
-// text when the server took the message, otherwise what went wrong. `status`
-// hears of each stage. Blocks its thread for the time of the session.
+// Runs the dialogue: TLS at once on the implicit-TLS port, the greeting, EHLO
+// (HELO when refused), STARTTLS when offered, the login when asked for, the
+// envelope, the message to the recipients the server accepts, QUIT (also after
+// a refusal). Returns the empty text when every recipient got the message,
+// otherwise what went wrong or who was refused. `status` hears of each stage.
+// Blocks its thread for the time of the session.
 std::string deliverMessage(const MailJob& job, const Timeouts& timeouts,
                            const std::function<void(const std::string&)>& status);
 

@@ -1,6 +1,6 @@
 #include "mail/smtp_text.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace mail {
 namespace {
@@ -37,26 +37,6 @@ std::vector<std::string> words(std::string_view text) {
 }
 
 bool hasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
-
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-long daysFromEpoch(int year, int month, int day) {
-  year -= month <= 2;
-  const long era = (year >= 0 ? year : year - 399) / 400;
-  const long yearOfEra = year - era * 400;
-  const long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-// A subject in encoded words of at most 45 bytes each, one word per line.
-std::string encodedWords(std::string_view text, const std::string& charset) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); i += 45) {
-    if (i) out += "\r\n ";
-    out += "=?" + charset + "?B?" + base64(text.substr(i, 45)) + "?=";
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -106,6 +86,7 @@ Capabilities readCapabilities(const Reply& ehloReply) {
   for (std::size_t i = 1; i < ehloReply.lines.size(); ++i) {
     std::string line = upperCase(trim(ehloReply.lines[i]));
     if (line == "STARTTLS") caps.startTls = true;
+    if (line == "8BITMIME") caps.eightBitMime = true;
     // "AUTH LOGIN PLAIN", or the older "AUTH=LOGIN PLAIN" of some servers.
     if (line.rfind("AUTH ", 0) == 0 || line.rfind("AUTH=", 0) == 0) {
       for (const std::string& word : words(std::string_view(line).substr(5))) {
@@ -128,13 +109,32 @@ std::vector<std::string> splitAddresses(std::string_view list) {
   }
 }
 
-std::string envelopeAddress(std::string_view address) {
-  const std::size_t open = address.rfind('<');
-  const std::size_t close = address.rfind('>');
-  if (open != std::string_view::npos && close != std::string_view::npos && close > open)
-    return std::string(trim(address.substr(open + 1, close - open - 1)));
-  return std::string(trim(address));
+Mailbox parseMailbox(std::string_view text) {
+  text = trim(text);
+  const std::size_t open = text.rfind('<');
+  const std::size_t close = text.rfind('>');
+  if (open != std::string_view::npos && close != std::string_view::npos && close > open) {
+    std::string_view name = trim(text.substr(0, open));
+    std::string unquoted;
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"') {
+      name = name.substr(1, name.size() - 2);
+      for (std::size_t i = 0; i < name.size(); ++i)
+        unquoted += name[i] == '\\' && i + 1 < name.size() ? name[++i] : name[i];
+    } else {
+      unquoted = name;
+    }
+    return {unquoted, std::string(trim(text.substr(open + 1, close - open - 1)))};
+  }
+  // "user@host (Name)" or "(Name) user@host": the comment names the owner.
+  if (const std::size_t paren = text.find('('); paren != std::string_view::npos && text.back() == ')')
+    return {std::string(trim(text.substr(paren + 1, text.size() - paren - 2))),
+            std::string(trim(text.substr(0, paren)))};
+  if (const std::size_t paren = text.find(')'); paren != std::string_view::npos && text.front() == '(')
+    return {std::string(trim(text.substr(1, paren - 1))), std::string(trim(text.substr(paren + 1)))};
+  return {{}, std::string(text)};
 }
+
+std::string envelopeAddress(std::string_view address) { return parseMailbox(address).address; }
 
 std::optional<HostPort> splitHostPort(std::string_view server, std::uint16_t defaultPort) {
   server = trim(server);
@@ -206,31 +206,29 @@ std::string dataBody(std::string_view text) {
   return out;
 }
 
-std::string messageDate(const LocalTime& t) {
-  static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
-  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  const long days = daysFromEpoch(t.year, t.month, t.day);
-  const int weekday = static_cast<int>(((days % 7) + 7) % 7);  // 1970-01-01 was a Thursday
-  const int offset = t.utcOffsetMinutes < 0 ? -t.utcOffsetMinutes : t.utcOffsetMinutes;
-  char text[64];
-  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d %c%02d%02d", kDays[weekday], t.day,
-                kMonths[(t.month - 1) % 12], t.year, t.hour, t.minute, t.second,
-                t.utcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
-  return text;
-}
+namespace {
 
-std::string messageId(std::uint64_t unique, std::string_view from) {
-  std::string host = envelopeAddress(from);
-  const std::size_t at = host.rfind('@');
-  host = at == std::string::npos || at + 1 == host.size() ? "brennix.invalid" : host.substr(at + 1);
-  char digits[24];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(unique));
-  return "<" + std::string(digits) + ".brennix@" + host + ">";
-}
-
+const std::string kNotSentEnd = "; the e-mail was not sent.";
 // A line break in a header would end it and let the rest pass for a header of its own.
-const std::string kNotSent = ", which would start another header line; the e-mail was not sent.";
+const std::string kNotSent = ", which would start another header line" + kNotSentEnd;
+
+// Why the envelope cannot carry the address of `entry`, the sender or a
+// recipient: a blank, "<", ">" or a control character would end the address
+// early or add parameters of their own to the command. Empty when it can.
+std::string envelopeProblem(const std::string& role, std::string_view entry) {
+  const std::string address = envelopeAddress(entry);
+  if (address.empty())
+    return "The " + role + " \"" + std::string(entry) + "\" holds no address" + kNotSentEnd;
+  const bool clean = std::none_of(address.begin(), address.end(), [](char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '\x7f' || c == '<' || c == '>';
+  });
+  if (clean) return {};
+  return "The " + role + " address \"" + address +
+         "\" holds a blank, \"<\", \">\" or a control character, which no e-mail address may hold" +
+         kNotSentEnd;
+}
+
+}  // namespace
 
 std::string headerBreakProblem(std::string_view from, const std::vector<std::string>& recipients,
                                std::string_view subject) {
@@ -249,96 +247,51 @@ std::string problemBeforeSending(std::string_view server, std::string_view from,
   if (envelopeAddress(from).empty()) return "No sender address is set.";
   const std::vector<std::string> to = splitAddresses(recipients);
   if (to.empty()) return "No recipient address is set.";
-  return headerBreakProblem(from, to, subject);
+  if (std::string problem = headerBreakProblem(from, to, subject); !problem.empty()) return problem;
+  if (std::string problem = envelopeProblem("sender", from); !problem.empty()) return problem;
+  for (const std::string& entry : to)
+    if (std::string problem = envelopeProblem("recipient", entry); !problem.empty()) return problem;
+  return {};
 }
 
-std::string charsetOfCodePage(unsigned codePage) {
-  switch (codePage) {
-    case 874:
-      return "windows-874";
-    case 932:
-      return "shift_jis";
-    case 936:
-      return "gb2312";
-    case 949:
-      return "ks_c_5601-1987";
-    case 950:
-      return "big5";
-    case 65001:
-      return "utf-8";
-    default:
-      return codePage >= 1250 && codePage <= 1258 ? "windows-" + std::to_string(codePage) : "windows-1252";
-  }
-}
-
-std::string ehloName(std::string_view computerName) {
-  std::string out;
-  for (char c : trim(computerName)) {
-    const bool fit = isDigit(c) || (upper(c) >= 'A' && upper(c) <= 'Z') || c == '-' || c == '.';
-    out += fit ? c : '-';
-  }
-  return out.empty() ? "localhost" : out;
-}
-
-std::string quotedPrintable(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  std::size_t lineLength = 0;
-  // A blank at the end of a line would be lost on the way: it goes encoded.
-  const auto encodeLastBlank = [&] {
-    if (lineLength > 0 && (out.back() == ' ' || out.back() == '\t'))
-      out.replace(out.size() - 1, 1, out.back() == ' ' ? "=20" : "=09");
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      encodeLastBlank();
-      out += "\r\n";
-      lineLength = 0;
+bool isDnsName(std::string_view name) {
+  if (name.empty() || name.size() > 253 || name.find('.') == std::string_view::npos) return false;
+  std::size_t label = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    const char c = i < name.size() ? name[i] : '.';
+    if (c == '.') {
+      if (label == 0 || label > 63 || name[i - 1] == '-' || name[i - label] == '-') return false;
+      label = 0;
       continue;
     }
-    const bool plain = (c >= 33 && c <= 126 && c != '=') || c == ' ' || c == '\t';
-    const std::size_t width = plain ? 1 : 3;
-    if (lineLength + width > 73) {  // room left for an encoded last blank and the "="
-      out += "=\r\n";
-      lineLength = 0;
-    }
-    if (plain)
-      out += static_cast<char>(c);
-    else
-      out += {'=', kHex[c >> 4], kHex[c & 15]};
-    lineLength += width;
+    if (!isDigit(c) && !(upper(c) >= 'A' && upper(c) <= 'Z') && c != '-') return false;
+    ++label;
   }
-  encodeLastBlank();
-  return out;
+  return true;
 }
 
-std::string buildMessage(const Message& m) {
-  bool ascii = true;
-  for (char c : m.subject) ascii &= static_cast<unsigned char>(c) < 0x80;
-  // Many recipients fold the To header into lines that stay short.
-  std::string to;
-  std::size_t lineLength = 4;
-  for (const std::string& address : m.to) {
-    const bool fold = !to.empty() && lineLength + address.size() > 76;
-    to += to.empty() ? "" : fold ? ",\r\n " : ", ";
-    lineLength = (fold ? 1 : lineLength + 2) + address.size();
-    to += address;
-  }
-  std::string out = "From: " + m.from + "\r\nTo: " + to +
-                    "\r\nSubject: " + (ascii ? m.subject : encodedWords(m.subject, m.charset)) +
-                    "\r\nDate: " + m.date + "\r\nMessage-ID: " + m.messageId +
-                    "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=" + m.charset +
-                    "\r\nContent-Transfer-Encoding: ";
-  // SMTP lines hold 998 bytes at most; a longer one goes with soft breaks.
-  bool longLine = false;
-  for (std::size_t start = 0, end; start < m.body.size() && !longLine; start = end + 1) {
-    end = m.body.find_first_of("\r\n", start);
-    longLine = (end == std::string::npos ? m.body.size() : end) - start > 998;
-    if (end == std::string::npos) break;
-  }
-  return out + (longLine ? "quoted-printable\r\n\r\n" + quotedPrintable(m.body) : "8bit\r\n\r\n" + m.body);
+std::string ehloName(std::string_view dnsName, std::string_view localAddress) {
+  dnsName = trim(dnsName);
+  if (!dnsName.empty() && dnsName.back() == '.') dnsName.remove_suffix(1);
+  if (isDnsName(dnsName)) return std::string(dnsName);
+  // An IPv6 address may carry its zone ("fe80::1%4"), which no literal holds.
+  localAddress = localAddress.substr(0, localAddress.find('%'));
+  if (localAddress.empty()) return "localhost";
+  const bool v6 = localAddress.find(':') != std::string_view::npos;
+  return (v6 ? "[IPv6:" : "[") + std::string(localAddress) + "]";
+}
+
+std::string refusedRecipientsText(const std::vector<Refusal>& refused,
+                                  const std::vector<std::string>& accepted) {
+  std::string out = accepted.empty() && refused.size() > 1 ? "The server refused every recipient: "
+                    : refused.size() > 1                   ? "The server refused the recipients "
+                                                           : "The server refused the recipient ";
+  for (std::size_t i = 0; i < refused.size(); ++i)
+    out += (i ? ", " : "") + refused[i].address + " (" + refused[i].reply + ")";
+  if (accepted.empty()) return out + "; the e-mail was not sent.";
+  out += "; the e-mail was sent to the others: ";
+  for (std::size_t i = 0; i < accepted.size(); ++i) out += (i ? ", " : "") + accepted[i];
+  return out + ".";
 }
 
 }  // namespace mail

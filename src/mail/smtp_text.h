@@ -39,6 +39,7 @@ struct Capabilities {
   bool startTls = false;
   bool authLogin = false;
   bool authPlain = false;
+  bool eightBitMime = false;
 };
 Capabilities readCapabilities(const Reply& ehloReply);
 
@@ -46,8 +47,16 @@ Capabilities readCapabilities(const Reply& ehloReply);
 // entries skipped.
 std::vector<std::string> splitAddresses(std::string_view list);
 
-// The address the envelope uses: the part in angle brackets of
-// "Name <user@host>", or the whole text without blanks around it.
+// An entry of an address list: "Name <user@host>", "\"Name\" <user@host>",
+// "user@host (Name)", "(Name) user@host" or the bare "user@host". The name
+// comes without quotes.
+struct Mailbox {
+  std::string name;
+  std::string address;
+};
+Mailbox parseMailbox(std::string_view text);
+
+// The address the envelope uses: the address of parseMailbox().
 std::string envelopeAddress(std::string_view address);
 
 // A server written as "host" or "host:port" ("[::1]:25" for IPv6); nothing
@@ -65,51 +74,31 @@ std::string base64(std::string_view bytes);
 // closing "." line is not part of it.
 std::string dataBody(std::string_view text);
 
-// A moment of local time with its offset from UTC in minutes (+60 for CET).
-struct LocalTime {
-  int year = 1970, month = 1, day = 1;  // month 1 to 12
-  int hour = 0, minute = 0, second = 0;
-  int utcOffsetMinutes = 0;
-};
-// "Sun, 06 Dec 2026 07:05:09 +0100". The weekday is worked out from the date.
-std::string messageDate(const LocalTime& time);
-
-// "<unique@host>", with the host part of the sender's address when it has one.
-std::string messageId(std::uint64_t unique, std::string_view from);
-
 // An explanation when a text that goes into a header holds CR or LF, which
 // would end the header and start another; empty when all are clean.
 std::string headerBreakProblem(std::string_view from, const std::vector<std::string>& recipients,
                                std::string_view subject);
 
 // What stops a send before any connection: no server, no sender, no
-// recipient, a line break in a header text. Empty when the send can go ahead.
+// recipient, a line break in a header text, an entry without an address or
+// an address that holds a blank, "<", ">" or a control character, which
+// would break the envelope. Empty when the send can go ahead.
 std::string problemBeforeSending(std::string_view server, std::string_view from, std::string_view recipients,
                                  std::string_view subject);
 
-// The MIME name of a Windows ANSI code page: 1252 is "windows-1252".
-std::string charsetOfCodePage(unsigned codePage);
+// The name this computer gives in EHLO: its fully qualified DNS name when it
+// has one ("pc.corp.example"), else the address literal of the connection's
+// local address ("[192.0.2.10]", "[IPv6:2001:db8::1]"), which servers take
+// where a name is not fully qualified.
+std::string ehloName(std::string_view dnsName, std::string_view localAddress);
 
-// A computer name made fit for EHLO: letters, digits, "-" and "." only.
-std::string ehloName(std::string_view computerName);
-
-// The body in quoted-printable (RFC 2045): "=" and bytes outside printable
-// ASCII as "=XX", blanks before a line end encoded, lines of at most 76
-// characters held together by soft breaks ("=" at the end).
-std::string quotedPrintable(std::string_view text);
-
-struct Message {
-  std::string from;
-  std::vector<std::string> to;
-  std::string subject;
-  std::string date;       // messageDate()
-  std::string messageId;  // messageId()
-  std::string charset;    // "windows-1252"
-  std::string body;
+// What a send reports when the server refused recipients, each given with its
+// reply: that the e-mail went to the `accepted` ones, or to nobody.
+struct Refusal {
+  std::string address;
+  std::string reply;  // "550 5.1.1 No such user"
 };
-// The headers and the body, ready for dataBody(). A subject with bytes
-// outside ASCII is written as encoded words in `charset`. The body goes as it
-// is (8bit), or in quoted-printable when a line is longer than SMTP allows.
-std::string buildMessage(const Message& message);
+std::string refusedRecipientsText(const std::vector<Refusal>& refused,
+                                  const std::vector<std::string>& accepted);
 
 }  // namespace mail

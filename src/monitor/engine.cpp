@@ -14,6 +14,7 @@
 #include "monitor/item_calls.h"
 #include "monitor/item_control.h"
 #include "monitor/item_watch.h"
+#include "monitor/mail_sender.h"
 #include "monitor/metrics_file.h"
 #include "monitor/stop_policy.h"
 #include "monitor/watch_policy.h"
@@ -54,7 +55,7 @@ class Engine {
         log_(options.folder + "\\log.text", kindName(options.kind)),
         wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
         calls_(wake_.get()),
-        mail_(wake_.get()) {}
+        mail_(wake_.get(), makeMailSender()) {}
   ~Engine() { playSound({}); }
   DWORD run(const std::function<void()>& running);
 

@@ -49,7 +49,8 @@ struct EngineEvent {
   std::string item;   // the item it is about; empty for the engine's own events
   std::string stamp;  // the local time as the log shows it
   std::int64_t unixSeconds = 0;
-  std::string text;  // the log line after its time
+  std::string text;   // the log line after its time
+  bool stop = false;  // the item has stopped, or been ended by the engine
 
   std::string line() const { return stamp + " - " + text; }
 };

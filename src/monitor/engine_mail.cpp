@@ -4,8 +4,8 @@
 
 namespace monitor {
 
-EngineMail::EngineMail(HANDLE done)
-    : done_(done), sender_(makeMailSender()), worker_(std::make_unique<MailWorker>(*sender_, done)) {}
+EngineMail::EngineMail(HANDLE done, std::unique_ptr<MailSender> sender)
+    : done_(done), sender_(std::move(sender)), worker_(std::make_unique<MailWorker>(*sender_, done)) {}
 
 void EngineMail::send(const MailQueue::Policies& items, const Moment& now, const StopActions& actions) {
   if (auto mail = queue_.next(items, now, actions)) worker_->post(std::move(*mail));

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "monitor/mail_queue.h"
-#include "monitor/mail_sender.h"
 #include "monitor/mail_worker.h"
 
 namespace monitor {
@@ -20,7 +19,7 @@ namespace monitor {
 class EngineMail {
  public:
   // `done` is set after each e-mail, so the engine collects its outcome.
-  explicit EngineMail(HANDLE done);
+  EngineMail(HANDLE done, std::unique_ptr<MailSender> sender);
 
   // The e-mail due first goes to the sender, when the sender is free.
   void send(const MailQueue::Policies& items, const Moment& now, const StopActions& actions);
@@ -31,6 +30,7 @@ class EngineMail {
   std::optional<std::int64_t> dueAt(const MailQueue::Policies& items, const StopActions& actions) const {
     return queue_.dueAt(items, actions);
   }
+  bool busy() const { return queue_.busy(); }
   // The engine ends: waits up to `limitMs` for the e-mail under way, then
   // logs what became of it and of those waiting.
   void finish(DWORD limitMs, const MailQueue::Policies& items, const StopActions& actions, Events& log);

@@ -28,11 +28,11 @@ void MetricsFile::setFolder(const std::string& folder) {
 
 void MetricsFile::count(const Events& events) {
   for (const auto& event : events) {
+    if (event.stop) {
+      ++items_[event.item].stops;
+      items_[event.item].lastStopUnix = event.unixSeconds;
+    }
     switch (event.id) {
-      case EventId::ItemStopped:
-        ++items_[event.item].stops;
-        items_[event.item].lastStopUnix = event.unixSeconds;
-        break;
       case EventId::ItemRestarted:
         ++items_[event.item].restarts;
         break;

@@ -43,6 +43,8 @@ std::vector<std::string> splitAddresses(std::string_view text) {
   return out;
 }
 
+constexpr std::string_view kStopped = "stopped", kNotResponding = "not responding";
+
 std::string seconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
 
 }  // namespace
@@ -69,8 +71,9 @@ StopActions readStopActions(const formats::Settings& s) {
   return a;
 }
 
-std::string fillBody(std::string_view stored, std::string_view item, std::string_view stopTime) {
-  static constexpr std::string_view kTime = "%time%", kProcess = "%process%";
+std::string fillBody(std::string_view stored, std::string_view item, std::string_view stopTime,
+                     std::string_view reason) {
+  static constexpr std::string_view kTime = "%time%", kProcess = "%process%", kReason = "%reason%";
   const std::string body = formats::decodeBody(stored);
   std::string out;
   out.reserve(body.size());
@@ -82,6 +85,9 @@ std::string fillBody(std::string_view stored, std::string_view item, std::string
     } else if (rest.starts_with(kProcess)) {
       out.append(item);
       i += kProcess.size();
+    } else if (rest.starts_with(kReason)) {
+      out.append(reason);
+      i += kReason.size();
     } else {
       out.push_back(body[i++]);
     }
@@ -107,6 +113,7 @@ EngineEvent mailEvent(const MailRequest& mail, const std::optional<std::string>&
 void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions, Events& log) {
   if (restarting_) return;
   if (running) {
+    endingLine_.reset();
     if (state_ != State::Running) {
       // Found running, not started by the engine: a stop not yet reported is over.
       if (state_ == State::Stopped) unreported_.reset();
@@ -126,13 +133,35 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
       !firstSight && restartedAt_ && *restartedAt_ == runningSince_ && now.ms - *restartedAt_ < kQuickStopMs;
   state_ = State::Stopped;
   stopStamp_ = now.stamp;
+  stopReason_ = endingLine_ ? endingReason_ : std::string(kStopped);
   scheduleRestart(quick, now.ms);
-  if (!unreported_) unreported_ = now;
+  if (!unreported_) {
+    unreported_ = now;
+    unreportedReason_ = stopReason_;
+  }
 
-  std::string line = name_ + (firstSight ? " is not running" : " stopped");
+  std::string line = endingLine_ ? *endingLine_ : name_ + (firstSight ? " is not running" : " stopped");
+  endingLine_.reset();
   if (quick) line += " " + seconds(now.ms - *restartedAt_) + " after its restart";
   if (actions.restart) line += "; restart in " + pauseText(actions);
-  log.push_back(now.event(EventId::ItemStopped, name_, line));
+  const EventId id = stopReason_ == kStopped         ? EventId::ItemStopped
+                     : stopReason_ == kNotResponding ? EventId::NotResponding
+                                                     : EventId::OverLimit;
+  log.push_back(now.event(id, name_, line));
+  log.back().stop = true;
+}
+
+void ItemPolicy::ending(std::string line, std::string_view reason) {
+  endingLine_ = std::move(line);
+  endingReason_ = reason;
+}
+
+void ItemPolicy::alert(const Moment& now, const StopActions&, const std::string& line,
+                       std::string_view reason, Events& log) {
+  log.push_back(now.event(EventId::OverLimit, name_, line));
+  if (unreported_) return;  // the e-mail due already tells of the item
+  unreported_ = now;
+  unreportedReason_ = reason;
 }
 
 bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const {
@@ -166,12 +195,14 @@ std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActi
     if (state_ != State::Stopped) unreported_.reset();
     return std::nullopt;
   }
-  std::string stopTime;
+  std::string stopTime, reason;
   if (const auto at = mailAt(actions); at && now.ms >= *at) {
     stopTime = unreported_->stamp;
+    reason = unreportedReason_;
     unreported_.reset();
   } else if (const auto again = repeatAt(actions); again && now.ms >= *again) {
     stopTime = stopStamp_;
+    reason = stopReason_;
   } else {
     return std::nullopt;
   }
@@ -180,7 +211,7 @@ std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActi
 
   MailRequest mail = actions.mail;
   mail.item = name_;
-  mail.body = fillBody(actions.mail.body, name_, stopTime);
+  mail.body = fillBody(actions.mail.body, name_, stopTime, reason);
   return mail;
 }
 

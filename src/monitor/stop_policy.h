@@ -78,8 +78,10 @@ struct StopActions {
 StopActions readStopActions(const formats::Settings& settings);
 
 // The e-mail body from its stored form: "%20" becomes CR LF, "%time%" the
-// stop time and "%process%" the item's name.
-std::string fillBody(std::string_view stored, std::string_view item, std::string_view stopTime);
+// stop time, "%process%" the item's name and "%reason%" why it was reported
+// ("stopped", "not responding", "over its memory limit", ...).
+std::string fillBody(std::string_view stored, std::string_view item, std::string_view stopTime,
+                     std::string_view reason);
 
 // True when a data file's bytes look whole rather than caught in the middle of
 // a rewrite: not empty, ending with a line break, and holding at least
@@ -104,6 +106,15 @@ class ItemPolicy {
   // `log`. The times due follow the stop actions in
   // force when they are asked for, so new settings reach a stopped item.
   void observe(bool running, const Moment& now, const StopActions& actions, Events& log);
+
+  // The engine ends the item's processes: the stop that follows is logged as
+  // `line` ("hang.exe not responding for 5 s: ended") instead of "stopped",
+  // and e-mailed with `reason`. Seeing the item running again drops it.
+  void ending(std::string line, std::string_view reason);
+  // A limit is exceeded and only an alert is asked for: `line` is logged and
+  // an e-mail with `reason` is due, by the rules of the stop e-mails.
+  void alert(const Moment& now, const StopActions& actions, const std::string& line, std::string_view reason,
+             Events& log);
 
   // True when the restart is due at `now`.
   bool restartDue(std::int64_t now, const StopActions& actions) const;
@@ -144,8 +155,12 @@ class ItemPolicy {
   std::optional<std::int64_t> restartFrom_;  // the stop, or the failed restart
   bool restarting_ = false;                  // a restart is under way
   std::string stopStamp_;                    // when the current stop began
+  std::string stopReason_;                   // why, for the e-mail
+  std::optional<std::string> endingLine_;    // the engine is ending the item: its stop line
+  std::string endingReason_;
 
-  std::optional<Moment> unreported_;        // the first stop not yet reported
+  std::optional<Moment> unreported_;  // the first stop (or alert) not yet reported
+  std::string unreportedReason_;
   std::optional<std::int64_t> lastMailAt_;  // the outcome of the last e-mail
   bool mailOut_ = false;                    // an e-mail is with the sender
   bool mailedThisStop_ = false;             // repeats follow while the item stays stopped

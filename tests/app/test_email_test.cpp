@@ -92,6 +92,16 @@ TEST(TestEmail, LogsInOnlyWhenAskedAndReportsWhatFailed) {
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0].find("auth: -") == std::string::npos, got[1].find("auth: -") != std::string::npos)
       << "one with the login, one without";
+  // A refused recipient among accepted ones (Postfix): the others get it, and the box says so.
+  editEmailSettings(utility, {{IDC_SMTP_SERVER, mailServer("relay", "localhost")}}, false, IDC_EMAIL_SAVE);
+  SendMessageA(utility.control(IDC_EMAIL_ADDRESSES), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>("stale@x.test; admin@x.test"));
+  test(utility,
+       "Test failed! The server refused the recipient stale@x.test (550 5.1.1 <stale@x.test>: "
+       "Recipient address rejected: User unknown in virtual mailbox table); the e-mail was sent to "
+       "the others: admin@x.test.",
+       BoxIcon::Warning);
+  EXPECT_EQ(support::receivedMail(subject, 3).size(), 3u);
 
   // A server that never answers: the window keeps answering meanwhile.
   editEmailSettings(utility, {{IDC_SMTP_SERVER, mailServer("silent")}}, false, IDC_EMAIL_SAVE);

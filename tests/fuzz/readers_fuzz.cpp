@@ -1,4 +1,4 @@
-// Fuzzes the readers of processes.ob and settings.ob, and the rewrite and save after a load,
+// Fuzzes the readers of processes.ob, settings.ob and monitor.ini, and the rewrite and save after a load,
 // with any bytes; built natively with clang's libFuzzer from the utility's own sources.
 #include <unistd.h>
 
@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "base/text.h"
 #include "formats/item_file.h"
+#include "formats/monitor_ini.h"
 #include "formats/settings_file.h"
 
 namespace {
@@ -48,6 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto back = formats::readSettings(saved).toSlots();
   for (std::size_t i = 0; i < formats::kSettingsSlots; ++i)
     if (slots[i].asText().find('\r') == std::string::npos) check(back[i] == slots[i] || slots[i].empty());
+
+  // monitor.ini: every problem names the file and a line; every value read lies in its range.
+  const auto ini = formats::readMonitorIniText(text);
+  for (const auto& problem : ini.problems) check(problem.starts_with("monitor.ini line "));
+  std::vector<formats::IniItem> items;
+  for (const auto& section : ini.items) {
+    const auto checks = ini.checksFor(section.name);
+    check(checks.cpuLimitPercent >= 0 && checks.cpuLimitPercent <= 100 && checks.limitSeconds >= 1);
+    items.push_back({section.name, section.name.size() % 2 == 0});
+  }
+  for (const auto& problem : formats::sectionProblems(ini, items))
+    check(problem.find("names no item") == std::string::npos);
 
   check(formats::encodeBody(text).find("\r\n") == std::string::npos);
   base::isNumber(text);

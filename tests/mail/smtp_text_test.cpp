@@ -1,7 +1,10 @@
-// The text side of SMTP: replies, capabilities, addresses, the DATA body, header checks, dates.
+// The text side of SMTP: replies, capabilities, addresses, the EHLO name, the body, headers, dates.
 #include "mail/smtp_text.h"
 
 #include <gtest/gtest.h>
+
+#include "mail/message.h"
+#include "support/mail_server.h"
 
 namespace {
 
@@ -45,7 +48,10 @@ TEST(SmtpText, FindsStartTlsAndLoginMechanismsInTheEhloReply) {
   }
 }
 
-TEST(SmtpText, SplitsAddressListsAndServers) {
+TEST(SmtpText, SplitsAddressListsAndServersAndNamesThisComputer) {
+  // The EHLO name: the fully qualified DNS name, else the local address.
+  EXPECT_EQ(mail::ehloName("pc.corp.example.", "192.0.2.10"), "pc.corp.example");
+  EXPECT_EQ(mail::ehloName("VM", "fe80::1%4"), "[IPv6:fe80::1]");
   EXPECT_EQ(mail::splitAddresses(" a@x.test ; ;b@y.test;\t"),
             (std::vector<std::string>{"a@x.test", "b@y.test"}));
   EXPECT_TRUE(mail::splitAddresses(" ; ").empty());
@@ -72,6 +78,8 @@ TEST(SmtpText, WritesTheBodyWithCrLfAndDoubledDotsAndTheDate) {
       {"\r\n\r\n", "\r\n\r\n"},
       {"", "\r\n"}};
   for (const auto& [in, out] : cases) EXPECT_EQ(mail::dataBody(in), out) << in;
+  EXPECT_EQ(mail::bodyEncoding("plain\r\n" + std::string(998, 'x'), false), mail::BodyEncoding::SevenBit);
+  EXPECT_EQ(mail::bodyEncoding(std::string(999, 'x'), true), mail::BodyEncoding::QuotedPrintable);
   EXPECT_EQ(mail::quotedPrintable("a=b \xe9\t\n" + std::string(80, 'x')),
             "a=3Db =E9=09\r\n" + std::string(73, 'x') + "=\r\n" + std::string(7, 'x'));
   EXPECT_EQ(mail::base64(std::string("\0u\xff", 3)), "AHX/");
@@ -82,10 +90,13 @@ TEST(SmtpText, WritesTheBodyWithCrLfAndDoubledDotsAndTheDate) {
   for (const auto& [time, text] : dates) EXPECT_EQ(mail::messageDate(time), text);
 }
 
-TEST(SmtpText, RefusesLineBreaksInHeadersAndMissingValuesBeforeSending) {
+TEST(SmtpText, RefusesLineBreaksBadAddressesAndMissingValuesBeforeSending) {
   const std::array<const char*, 5> cases[] = {
       // server, from, to, subject, a word of the explanation
-      {"mail", "a@x.test", "b@x.test", "Hello", ""},
+      {"mail", "(Brennix) a@x.test", "b@x.test (B);C <c@x.test>", "Hello", ""},
+      {"mail", "a@x.test> NOTIFY=SUCCESS", "b@x.test", "Hi",
+       "sender address \"a@x.test> NOTIFY=SUCCESS\" holds"},
+      {"mail", "a@x.test", "b@x.test;C <c d@x.test>", "Hi", "recipient address \"c d@x.test\" holds"},
       {"mail", "a@x.test", " ; ", "Hi", "recipient"},
       {"mail", "a@x.test", "b@x.test", "Hi\r\nBcc: evil@x.test", "subject"},
       {"mail", "a@x.test", "b@x.test", "Hi\nBcc: evil@x.test", "subject"},
@@ -98,6 +109,31 @@ TEST(SmtpText, RefusesLineBreaksInHeadersAndMissingValuesBeforeSending) {
     EXPECT_TRUE(*word ? problem.find(word) != std::string::npos : problem.empty())
         << subject << ": " << problem;
   }
+}
+
+TEST(SmtpText, WritesHeadersInSevenBitsWithEncodedWordsOfWholeCharacters) {
+  // Characters of two and four bytes, each off the even byte after an "a".
+  const std::tuple<unsigned, std::string, const char*> cases[] = {{936, "\xd6\xd0", "gbk"},
+                                                                  {65001, "\xf0\x9f\x98\x80", "utf-8"}};
+  for (const auto& [codePage, character, charset] : cases) {
+    std::string text = "a";
+    for (int i = 0; i < 40; ++i) text += character;
+    const std::string header = mail::textHeader("Subject", text, mail::charsetOfCodePage(codePage), codePage);
+    const auto got = support::readHeader(header, "Subject", codePage);
+    EXPECT_EQ(std::tuple(got.text, got.charset, got.wellFormed), std::tuple(text, charset, true)) << header;
+  }
+  const std::vector<std::string> many(6, "someone.with.a.long.name@x.test");
+  const std::string two = many[0] + ", " + many[0], x69(69, 'x');
+  const std::pair<std::string, std::string> exact[] = {
+      // Names with specials quoted, and encoded when readers would decode them; long lists folded;
+      // blanks at the end on the last word's line, as a folded line may not hold blanks alone.
+      {mail::addressHeader("From", {R"("Brennix, \"M\"" <m@x.test>)"}, "", 0),
+       "From: \"Brennix, \\\"M\\\"\" <m@x.test>\r\n"},
+      {mail::addressHeader("From", {"=?utf-8?B?SGk=?= <m@x.test>"}, "utf-8", 65001),
+       "From: =?utf-8?B?PT91dGYtOD9CP1NHaz0/PQ==?= <m@x.test>\r\n"},
+      {mail::addressHeader("To", many, "", 0), "To: " + two + ",\r\n " + two + ",\r\n " + two + "\r\n"},
+      {mail::textHeader("Subject", x69 + "  ", "", 0), "Subject: " + x69 + "  \r\n"}};
+  for (const auto& [got, want] : exact) EXPECT_EQ(got, want);
 }
 
 }  // namespace

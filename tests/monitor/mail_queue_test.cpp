@@ -1,12 +1,15 @@
-// The stop e-mails with a sender that takes 50 s for each (a silent server),
-// on a made-up clock: one e-mail under way, at most one waiting per item, made
-// from the item's state when the sender takes it, and the repeat interval
-// counted from each outcome.
-#include "monitor/mail_queue.h"
-
+// The stop e-mails with a sender that holds each until the test lets it go, 50 s on a made-up clock (a
+// silent server): one e-mail with the sender, at most one waiting per item, made from the item's state
+// when the sender takes it, and the repeat interval counted from each outcome.
+#include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
 #include <map>
-#include <set>
+#include <memory>
+#include <mutex>
+
+#include "monitor/engine_mail.h"
+#include "win/unique_resource.h"
 
 namespace {
 
@@ -14,6 +17,42 @@ using namespace monitor;
 constexpr std::int64_t kS = 1000;
 
 Moment at(std::int64_t ms) { return {ms, "T" + std::to_string(ms / kS)}; }
+
+class HeldSender : public MailSender {
+ public:
+  std::optional<std::string> send(const MailRequest& request) override {
+    std::unique_lock lock(mutex_);
+    held_ = request.item + " to " + request.recipients.front();
+    ++calls_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return !held_ || open_; });
+    held_.reset();
+    return "no answer";
+  }
+  // The e-mail just handed over, once the mail thread has brought it.
+  std::string taken() {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(5), [&] { return held_.has_value(); });
+    return held_.value_or("nothing");
+  }
+  void release(bool forGood = false) {
+    const std::lock_guard lock(mutex_);
+    held_.reset();
+    open_ = forGood;
+    changed_.notify_all();
+  }
+  int calls() {
+    const std::lock_guard lock(mutex_);
+    return calls_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::optional<std::string> held_;
+  bool open_ = false;
+  int calls_ = 0;
+};
 
 TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromTheLastOutcome) {
   StopActions a;
@@ -26,9 +65,14 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
   MailQueue::Policies policies;
   for (auto& item : items) policies.push_back(&item);
   Events log;
-  MailQueue queue;
+  const win::unique_handle done(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+  auto owned = std::make_unique<HeldSender>();
+  HeldSender& sender = *owned;
+  EngineMail mail(done.get(), std::move(owned));
+  const std::shared_ptr<void> letGo(nullptr, [&](void*) { sender.release(true); });
   std::map<std::string, std::int64_t> outcome;  // the last outcome about each item
   std::vector<std::string> sent;
+  std::string underWay;
   std::int64_t busyUntil = 0;
   for (std::int64_t t = 0; t <= 20 * 60 * kS; t += kS) {
     // All stop at 0; the crash loops are restarted when due and end again a
@@ -42,21 +86,27 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
     if (t == 30 * kS) items[4].observe(true, at(t), a, log);
     if (t == 10 * 60 * kS) a.mail.recipients = {"night@example.org"};
 
-    if (queue.busy() && t >= busyUntil) {
-      outcome[*queue.underWay()] = t;
-      queue.finished(policies, t);
+    if (mail.busy() && t >= busyUntil) {
+      sender.release();
+      ASSERT_EQ(WaitForSingleObject(done.get(), 5000), WAIT_OBJECT_0);
+      mail.collect(policies, at(t), log);
+      ASSERT_FALSE(mail.busy());
+      outcome[underWay] = t;
     }
-    const auto waiting = queue.waiting(policies, t, a);
-    EXPECT_EQ(std::set<std::string>(waiting.begin(), waiting.end()).size(), waiting.size());
-    if (auto mail = queue.next(policies, at(t), a)) {
-      EXPECT_FALSE(queue.next(policies, at(t), a)) << "one e-mail under way";
-      if (outcome.count(mail->item)) {
-        EXPECT_GE(t - outcome[mail->item], a.repeatMs) << mail->item << " at " << t;
-      }
-      sent.push_back(at(t).stamp + " " + mail->item + " to " + mail->recipients.front());
-      busyUntil = t + 50 * kS;
+    // A second call, and those while one is under way, hand over nothing.
+    const bool wasBusy = mail.busy();
+    mail.send(policies, at(t), a);
+    mail.send(policies, at(t), a);
+    if (wasBusy || !mail.busy()) continue;
+    const std::string taken = sender.taken();
+    underWay = taken.substr(0, taken.find(' '));
+    if (outcome.count(underWay)) {
+      EXPECT_GE(t - outcome[underWay], a.repeatMs) << underWay << " at " << t;
     }
+    sent.push_back(at(t).stamp + " " + taken);
+    busyUntil = t + 50 * kS;
   }
+  EXPECT_EQ(sender.calls(), static_cast<int>(sent.size()));
   // One every 50 s, the items in turn, none about back.exe; those waiting at
   // the change of settings go to the new address.
   ASSERT_EQ(sent.size(), 25u);

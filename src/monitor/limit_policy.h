@@ -1,0 +1,73 @@
+#pragma once
+// When a running program item is over its limits, decided without touching
+// the system: the engine samples the item's processes every second and tells
+// what it read at what time; the answer is the action due, if any. Tested
+// with made-up clocks.
+//
+// The rules, per item (the keys of monitor.ini):
+// - Memory (private bytes of the item's processes, summed) and CPU (their
+//   share of the whole machine) each count an excursion from the first sample
+//   above the limit; once every sample has stayed above it for LimitSeconds,
+//   the action is due: "restart" ends the processes (the stop is then handled
+//   as any other), "alert" asks for a log line and an e-mail. Either happens
+//   once per excursion; a sample at or below the limit ends the excursion.
+// - A visible top-level window of the item's processes that has not answered
+//   for NotRespondingSeconds in a row has its processes ended, once for as
+//   long as it goes on not answering.
+// - A sample that could not be read changes nothing; an item whose processes
+//   have ended begins afresh.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "formats/monitor_ini.h"
+
+namespace monitor {
+
+// The reasons a stop e-mail names through %reason%.
+inline constexpr std::string_view kReasonStopped = "stopped";
+inline constexpr std::string_view kReasonNotResponding = "not responding";
+inline constexpr std::string_view kReasonMemory = "over its memory limit";
+inline constexpr std::string_view kReasonCpu = "over its CPU limit";
+
+// What is due when a check is exceeded.
+struct LimitAction {
+  bool end = false;  // end the item's processes; else only the log line and the e-mail
+  std::string
+      line;  // the log line's text, "hog.exe over its memory limit (312 MB above 100 MB for 3 s): ended"
+  std::string_view reason;  // one of the reasons above
+};
+
+// One reading of an item's processes; nothing where it could not be had.
+struct LimitSample {
+  std::int64_t ms = 0;
+  std::optional<std::uint64_t> privateBytes;
+  std::optional<double> cpuPercent;
+};
+
+class LimitPolicy {
+ public:
+  // The actions due after this sample: memory's first, then CPU's.
+  std::vector<LimitAction> sample(std::string_view item, const formats::ItemChecks& checks,
+                                  const LimitSample& sample);
+  // The hang check at `now`: `unansweredSince` is when the oldest question
+  // that a window of the item has not answered was asked, or nothing.
+  std::optional<LimitAction> responding(std::string_view item, const formats::ItemChecks& checks,
+                                        std::int64_t now, std::optional<std::int64_t> unansweredSince);
+  // The item's processes are gone: every excursion ends.
+  void stopped() { *this = LimitPolicy(); }
+
+ private:
+  struct Excursion {
+    std::optional<std::int64_t> since;  // the first sample above the limit
+    bool acted = false;
+    // How long the limit has been exceeded when the action falls due now, else nothing.
+    std::optional<std::int64_t> step(bool above, std::int64_t now, std::int64_t limitMs);
+  };
+  Excursion memory_, cpu_;
+  bool hangActed_ = false;
+};
+
+}  // namespace monitor
