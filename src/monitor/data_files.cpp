@@ -1,5 +1,9 @@
 #include "monitor/data_files.h"
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
 #include "monitor/item_control.h"
 #include "monitor/stop_policy.h"
 
@@ -32,7 +36,12 @@ DataFiles::DataFiles(std::string folder)
 }
 
 void DataFiles::folderChanged(std::int64_t now) {
-  FindNextChangeNotification(change_.get());
+  // A watch that cannot be renewed would stay signalled: the files are read
+  // on a timer instead.
+  if (!FindNextChangeNotification(change_.get())) {
+    watchFailure_ = failureText(GetLastError());
+    change_.reset();
+  }
   schedule_.changed(now);
 }
 
@@ -63,14 +72,23 @@ DataFiles::Got DataFiles::fetch(Known& known, std::string& bytes, std::vector<st
 DataFiles::Update DataFiles::read(std::int64_t now) {
   Update update;
   std::string itemBytes, settingsBytes;
-  if (first_ && !change_)
-    update.notes.push_back("the folder cannot be watched (" + watchFailure_ +
+  if (!watchFailure_.empty())
+    update.notes.push_back("the folder cannot be watched (" + std::exchange(watchFailure_, {}) +
                            "): its files are read every 2 s");
   const Got items = fetch(items_, itemBytes, update.notes);
   const Got settings = fetch(settings_, settingsBytes, update.notes);
   schedule_.read();
   if (!change_) schedule_.retryAt(now + kUnwatchedFolderMs);
-  if (items == Got::Unreadable || settings == Got::Unreadable) schedule_.retryAt(now + kUnreadableRetryMs);
+  const bool unreadable = items == Got::Unreadable || settings == Got::Unreadable;
+  if (unreadable) schedule_.retryAt(now + kUnreadableRetryMs);
+  // Until both files have been read whole, the engine knows nothing: it
+  // begins with what they hold, not with nothing because one is locked, and
+  // the log lines meanwhile wait for the settings that say whether to log.
+  auto heldBack = [&] {
+    if (!first_) return std::move(update);
+    std::move(update.notes.begin(), update.notes.end(), std::back_inserter(firstNotes_));
+    return Update{};
+  };
 
   // The utility truncates and rewrites in place: a file caught in the middle
   // is read again shortly, the previous contents staying in force meanwhile.
@@ -80,15 +98,17 @@ DataFiles::Update DataFiles::read(std::int64_t now) {
     if (!partialSince_) partialSince_ = now;
     if (now - *partialSince_ < kPartialLimitMs) {
       schedule_.retryAt(now + kSettleMs);
-      return update;
+      return heldBack();
     }
   }
   partialSince_.reset();
+  if (first_ && unreadable) return heldBack();
+  if (first_) update.notes.insert(update.notes.begin(), firstNotes_.begin(), firstNotes_.end());
 
   // A file is given when its bytes differ from those taken before (missing
   // counts as contents: every action off, no items), and at the first read.
   auto take = [&](Known& known, Got got, std::string& bytes) {
-    if (got == Got::Unreadable) return first_;
+    if (got == Got::Unreadable) return false;
     std::optional<std::string> read;
     if (got == Got::Read) read = std::move(bytes);
     const bool changed = !known.bytes || *known.bytes != read;

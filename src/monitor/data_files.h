@@ -25,7 +25,7 @@ class DataFiles {
 
   // Signalled when the folder changes; nullptr when it cannot be watched
   // (then the files are read every 2 s).
-  HANDLE changeHandle() const { return change_.get(); }
+  HANDLE changeHandle() const { return change_ ? change_.get() : nullptr; }
   void folderChanged(std::int64_t now);
   // When the files are to be read next, if at all.
   std::optional<std::int64_t> due() const { return schedule_.due(); }
@@ -35,7 +35,8 @@ class DataFiles {
     std::optional<formats::ItemTable> items;    // a new list
     std::vector<std::string> notes;             // for the log: failures begun or ended
   };
-  // Reads both files; the first read gives both, later ones what changed.
+  // Reads both files; the first read that can read both gives both, later
+  // ones what changed.
   Update read(std::int64_t now);
 
  private:
@@ -53,7 +54,8 @@ class DataFiles {
   Known items_, settings_;  // after folder_
   std::optional<std::int64_t> partialSince_;
   bool first_ = true;
-  std::string watchFailure_;
+  std::string watchFailure_;             // for the log at the next read; empty once written
+  std::vector<std::string> firstNotes_;  // the log lines of the first reads, held until both files are read
 };
 
 }  // namespace monitor

@@ -35,22 +35,32 @@ bool taken(DWORD waited) { return waited == WAIT_OBJECT_0 || waited == WAIT_ABAN
 
 }  // namespace
 
-DutyLocks::DutyLocks(const std::string& folder, EngineKind self) {
-  const std::string path = fullPath(folder);
-  const EngineKind other = self == EngineKind::Program ? EngineKind::Service : EngineKind::Program;
-  for (auto [lock, kind] : {std::pair{&own_, self}, std::pair{&other_, other}}) {
-    const std::string name = dutyLockName(path, kind);
+DutyLocks::DutyLocks(const std::string& folder, EngineKind self) : path_(fullPath(folder)), self_(self) {
+  // A short wait: the other kind's engine may be trying this lock just now.
+  open(200);
+}
+
+// Creates or opens both locks and tries to take its own; false, with the
+// engine alone, when either cannot be had.
+bool DutyLocks::open(int ownWaitMs) {
+  const EngineKind other = self_ == EngineKind::Program ? EngineKind::Service : EngineKind::Program;
+  for (auto [lock, kind] : {std::pair{&own_, self_}, std::pair{&other_, other}}) {
+    const std::string name = dutyLockName(path_, kind);
     lock->reset(createLock(name));
     if (!*lock) {
       view_.alone = true;
       failure_ = "the lock " + name + " cannot be had: " + failureText(GetLastError());
-      return;
+      return false;
     }
   }
-  // A short wait: the other kind's engine may be trying this lock just now.
-  view_.ownHeld = taken(WaitForSingleObject(own_.get(), 200));
+  view_.alone = false;
+  failure_.clear();
+  view_.ownHeld = taken(WaitForSingleObject(own_.get(), static_cast<DWORD>(ownWaitMs)));
   probeOther();
+  return true;
 }
+
+bool DutyLocks::join() { return view_.alone && open(0); }
 
 DutyLocks::~DutyLocks() {
   if (view_.ownHeld) ReleaseMutex(own_.get());

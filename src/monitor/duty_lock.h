@@ -32,8 +32,15 @@ class DutyLocks {
   void otherEnded();
   // Tries the other kind's lock; true when that changed what is known.
   bool probeOther();
+  // While the engine acts alone: tries to have the locks again; true when it
+  // has them now and shares the duty.
+  bool join();
 
  private:
+  bool open(int ownWaitMs);
+
+  std::string path_;
+  EngineKind self_;
   win::unique_handle own_, other_;
   DutyView view_;
   std::string failure_;

@@ -1,6 +1,5 @@
 #include "monitor/duty_policy.h"
 
-#include <cctype>
 #include <cstdio>
 
 namespace monitor {
@@ -8,11 +7,13 @@ namespace monitor {
 const char* kindName(EngineKind kind) { return kind == EngineKind::Program ? "program" : "service"; }
 
 std::string dutyLockName(std::string_view folderFullPath, EngineKind kind) {
-  // FNV-1a over the path in lower case, without a trailing backslash.
+  // FNV-1a over the path with ASCII letters in lower case, without a
+  // trailing backslash. Other bytes stay as they are: the C runtime folds
+  // them by the locale, which may differ between LocalSystem and the user.
   while (folderFullPath.ends_with('\\') || folderFullPath.ends_with('/')) folderFullPath.remove_suffix(1);
   std::uint64_t hash = 14'695'981'039'346'656'037ULL;
   for (const char c : folderFullPath) {
-    const char lower = c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const char lower = c == '/' ? '\\' : c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     hash = (hash ^ static_cast<unsigned char>(lower)) * 1'099'511'628'211ULL;
   }
   char hex[17];

@@ -29,7 +29,8 @@ constexpr std::int64_t kScanMs = 500;
 // How often the service states are read while there are service items.
 constexpr std::int64_t kServicePollMs = 1000;
 // How often the other kind's engine is looked for while it does not run and
-// there are items it would take.
+// there are items it would take, and the locks tried while the engine acts
+// alone.
 constexpr std::int64_t kProbeMs = 1000;
 // How long a failed wait rests before the next.
 constexpr DWORD kFailedWaitRestMs = 1000;
@@ -99,6 +100,7 @@ class Engine {
   win::ProcessTable processes_;
   StopActions actions_;
   bool started_ = false;                                      // the first list has been taken
+  bool aloneUnlogged_ = true;                                 // why it acts alone is still to be logged
   bool ending_ = false;                                       // Windows is ending: nothing is started
   std::int64_t lastScan_ = 0, lastPoll_ = 0, lastProbe_ = 0;  // when each was last done or asked for
   FaultNote processFault_{"the process list", "had",
@@ -136,20 +138,23 @@ DWORD Engine::run(const std::function<void()>& running) {
     now = clockNow();
     wokeAt = now.ms;
     fault(waitFault_, error, now);
-    if (error != NO_ERROR) {
-      // Rests, then carries on with what is due as after a time-out.
+    const bool failed = error != NO_ERROR;
+    if (failed) {
+      // Rests, then carries on as if the wake event and the folder's watch
+      // had been signalled: which one was is not known.
       flush();
       if (WaitForSingleObject(stop_, kFailedWaitRestMs) == WAIT_OBJECT_0) return finish();
       now = clockNow();
     }
-    const bool some = result != WAIT_TIMEOUT && error == NO_ERROR;
+    const bool some = result != WAIT_TIMEOUT && !failed;
     const DWORD index = result >= WAIT_ABANDONED_0 ? result - WAIT_ABANDONED_0 : result - WAIT_OBJECT_0;
     const HANDLE signalled = some ? handles[index] : nullptr;
-    if (signalled == wake_.get()) {
+    if (failed || signalled == wake_.get()) {
       collect(now);
       // The last instance waited on has ended: a walk first, as another may run.
       if (!takeEnded(items_, ended_).empty() && !ending_) scan(now);
-    } else if (signalled && signalled == files_.changeHandle()) {
+    }
+    if (failed ? files_.changeHandle() != nullptr : signalled && signalled == files_.changeHandle()) {
       files_.folderChanged(now.ms);
     } else if (signalled && signalled == duty_.ownWaitable()) {
       duty_.ownTaken();
@@ -200,6 +205,11 @@ void Engine::observe(Item& item, bool running, const Moment& now) {
 void Engine::readFiles(const Moment& now) {
   auto update = files_.read(now.ms);
   if (update.settings) actions_ = readStopActions(*update.settings);
+  // Why the engine acts alone, once the settings let it log.
+  if (aloneUnlogged_ && actions_.log && duty_.view().alone) {
+    log_.add(now, duty_.failure() + "; this engine acts alone");
+    aloneUnlogged_ = false;
+  }
   for (const auto& line : update.notes) note(now, line);
   if (!update.items) return;
   items_ = mergeItems(items_, *update.items);
@@ -209,7 +219,6 @@ void Engine::readFiles(const Moment& now) {
     note(now, "processes.ob read again" + tag + watching(items_.size()));
   } else {
     // Every engine reports its start, also one that waits for the duty.
-    if (!duty_.failure().empty()) log_.add(now, duty_.failure() + "; this engine acts alone");
     log_.add(now,
              "engine started" + tag + watching(items_.size()) + "; " + dutyText(options_.kind, duty_.view()),
              EventId::EngineStarted);
@@ -254,6 +263,10 @@ void Engine::endingChanged(const Moment& now) {
 // The checks that are due: the other kind's engine, the process walk, the
 // service states.
 void Engine::lookAround(const Moment& now) {
+  if (duty_.view().alone && now.ms >= lastProbe_ + kProbeMs) {
+    lastProbe_ = now.ms;
+    if (duty_.join()) dutyChanged(now, "the locks of this folder can be had now", false);
+  }
   if (probes() && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;
     if (duty_.probeOther()) dutyChanged(now, otherEngine() + " running", false);
@@ -307,6 +320,14 @@ void Engine::collect(const Moment& now) {
 void Engine::act() {
   const Moment now = clockNow();
   if (!ending_) {
+    // The other kind's engine may have started since it was last looked for:
+    // it is asked right before one of its items is restarted, so that the two
+    // never both restart it.
+    const auto otherKindDue = [&](const auto& i) {
+      return isOtherKind(*i) && actsFor(*i) && i->policy.restartDue(now.ms, actions_);
+    };
+    if (std::any_of(items_.begin(), items_.end(), otherKindDue) && duty_.probeOther())
+      dutyChanged(now, otherEngine() + " running", false);
     for (auto& item : items_) {
       if (!actsFor(*item) || !item->policy.restartDue(now.ms, actions_)) continue;
       item->policy.restartBegun();
@@ -318,8 +339,8 @@ void Engine::act() {
   if (active())
     if (auto line = metrics_.update(items_, now)) note(now, *line);
 
-  const bool anyStopped =
-      std::any_of(items_.begin(), items_.end(), [](const auto& i) { return i->policy.stopped(); });
+  const bool anyStopped = std::any_of(items_.begin(), items_.end(),
+                                      [&](const auto& i) { return actsFor(*i) && i->policy.stopped(); });
   const bool sound = options_.kind == EngineKind::Program && actions_.playSound && anyStopped && !ending_;
   playSound(sound ? actions_.soundFile : std::string());
 }
@@ -355,7 +376,7 @@ DWORD Engine::timeout(std::int64_t now) {
       if (actsFor(*item)) consider(item->policy.restartAt(actions_));
     }
     consider(mail_.dueAt(mailed(), actions_));
-    if (probes()) consider(lastProbe_ + kProbeMs);
+    if (probes() || duty_.view().alone) consider(lastProbe_ + kProbeMs);
   }
   if (active()) consider(metrics_.dueAt());
   if (!next) return INFINITE;

@@ -31,8 +31,9 @@ int fail(const std::string& what, DWORD error) {
 
 // After a failure the Service Control Manager starts the service again:
 // after 5 s, 10 s, then 60 s; a day without failure starts the count afresh.
-// A failure is a crash and, where the system allows it (Wine keeps only the
-// first part), also an end reported with an error code.
+// A failure is a crash and also an end reported with an error code. (Wine
+// accepts both settings and keeps neither: reading them back fails there
+// with ERROR_INVALID_LEVEL.)
 bool setRecoveryActions(SC_HANDLE service) {
   SC_ACTION actions[] = {{SC_ACTION_RESTART, 5000}, {SC_ACTION_RESTART, 10000}, {SC_ACTION_RESTART, 60000}};
   SERVICE_FAILURE_ACTIONSA failure{};
@@ -67,15 +68,16 @@ void registerEvents(const std::string& program) {
 }
 
 // An own-process service, started with the system, whose key name and
-// display name are both `name`, restarted after a failure.
+// display name are both `name`, restarted after a failure (recovery actions
+// that restart need SERVICE_START on the handle that sets them).
 int installService(const std::string& name, const std::string& program) {
   win::unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
   if (!manager) return fail("cannot open the Service Control Manager", GetLastError());
   const std::string binaryPath = control::serviceBinaryPath(program);
-  win::unique_schandle created(
-      CreateServiceA(manager.get(), name.c_str(), name.c_str(), SERVICE_QUERY_STATUS | SERVICE_CHANGE_CONFIG,
-                     SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(),
-                     nullptr, nullptr, nullptr, nullptr, nullptr));
+  win::unique_schandle created(CreateServiceA(
+      manager.get(), name.c_str(), name.c_str(), SERVICE_QUERY_STATUS | SERVICE_CHANGE_CONFIG | SERVICE_START,
+      SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, binaryPath.c_str(), nullptr,
+      nullptr, nullptr, nullptr, nullptr));
   if (!created) return fail("cannot install the service \"" + name + "\"", GetLastError());
   std::printf("Service \"%s\" installed: %s\n", name.c_str(), binaryPath.c_str());
   // The service works without them: the installation stands.
