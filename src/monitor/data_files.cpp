@@ -28,7 +28,11 @@ DataFiles::DataFiles(std::string folder)
       settings_{formats::settingsFilePath(folder_),
                 {std::string(formats::kSettingsFileName), "read",
                  "the settings read before stay in force; trying again every second"},
-                {}} {
+                {}},
+      ini_{formats::monitorIniPath(folder_),
+           {std::string(formats::kMonitorIniFileName), "read",
+            "the settings read before stay in force; trying again every second"},
+           {}} {
   change_.reset(FindFirstChangeNotificationA(
       folder_.c_str(), FALSE,
       FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE));
@@ -77,10 +81,12 @@ DataFiles::Update DataFiles::read(std::int64_t now) {
                            "): its files are read every 2 s");
   const Got items = fetch(items_, itemBytes, update.notes);
   const Got settings = fetch(settings_, settingsBytes, update.notes);
+  std::string iniBytes;
+  const Got ini = fetch(ini_, iniBytes, update.notes);
   schedule_.read();
   if (!change_) schedule_.retryAt(now + kUnwatchedFolderMs);
   const bool unreadable = items == Got::Unreadable || settings == Got::Unreadable;
-  if (unreadable) schedule_.retryAt(now + kUnreadableRetryMs);
+  if (unreadable || ini == Got::Unreadable) schedule_.retryAt(now + kUnreadableRetryMs);
   // Until both files have been read whole, the engine knows nothing: it
   // begins with what they hold, not with nothing because one is locked, and
   // the log lines meanwhile wait for the settings that say whether to log.
@@ -122,6 +128,9 @@ DataFiles::Update DataFiles::read(std::int64_t now) {
     update.items.emplace();
     if (items_.bytes && *items_.bytes) formats::readItemText(**items_.bytes, *update.items);
   }
+  // monitor.ini is written by hand, often without a last line break: taken as it is.
+  if (take(ini_, ini, iniBytes))
+    update.ini = formats::readMonitorIniText(ini_.bytes && *ini_.bytes ? **ini_.bytes : std::string());
   first_ = false;
   return update;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// processes.ob and settings.ob as the engine reads them: the folder is
+// processes.ob, settings.ob and monitor.ini as the engine reads them: the folder is
 // watched for changes; each file is read once and those bytes are parsed,
 // so a rewrite caught between two reads cannot mix them. Only "not found"
 // means a file is gone: one that cannot be opened for another reason (a
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/item_file.h"
+#include "formats/monitor_ini.h"
 #include "formats/settings_file.h"
 #include "monitor/watch_policy.h"
 #include "win/unique_resource.h"
@@ -33,6 +34,7 @@ class DataFiles {
   struct Update {
     std::optional<formats::Settings> settings;  // new contents, or missing: every action off
     std::optional<formats::ItemTable> items;    // a new list
+    std::optional<formats::MonitorIni> ini;     // new monitor.ini contents (missing: nothing set)
     std::vector<std::string> notes;             // for the log: failures begun or ended
   };
   // Reads both files; the first read that can read both gives both, later
@@ -51,7 +53,7 @@ class DataFiles {
   std::string folder_;
   win::unique_change_notification change_;
   ReadSchedule schedule_;
-  Known items_, settings_;  // after folder_
+  Known items_, settings_, ini_;  // after folder_
   std::optional<std::int64_t> partialSince_;
   bool first_ = true;
   std::string watchFailure_;             // for the log at the next read; empty once written

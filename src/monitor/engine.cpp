@@ -13,6 +13,7 @@
 #include "monitor/engine_mail.h"
 #include "monitor/item_calls.h"
 #include "monitor/item_control.h"
+#include "monitor/item_limits.h"
 #include "monitor/item_watch.h"
 #include "monitor/mail_sender.h"
 #include "monitor/metrics_file.h"
@@ -56,7 +57,8 @@ class Engine {
         log_(options.folder + "\\log.text", kindName(options.kind)),
         wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
         calls_(wake_.get()),
-        mail_(wake_.get(), makeMailSender()) {}
+        mail_(wake_.get(), makeMailSender()),
+        limits_(options.kind) {}
   ~Engine() { playSound({}); }
   DWORD run(const std::function<void()>& running);
 
@@ -99,6 +101,7 @@ class Engine {
   std::vector<std::unique_ptr<Watch>> ended_;  // waits whose process ended, dropped after act()
   win::ProcessTable processes_;
   StopActions actions_;
+  ItemLimits limits_;                                         // the checks of monitor.ini
   bool started_ = false;                                      // the first list has been taken
   bool aloneUnlogged_ = true;                                 // why it acts alone is still to be logged
   bool ending_ = false;                                       // Windows is ending: nothing is started
@@ -211,7 +214,14 @@ void Engine::readFiles(const Moment& now) {
     aloneUnlogged_ = false;
   }
   for (const auto& line : update.notes) note(now, line);
-  if (!update.items) return;
+  const auto limits = [&] {
+    for (const auto& line : limits_.configure(items_, update.ini ? &*update.ini : nullptr)) note(now, line);
+  };
+  if (update.ini) metrics_.setFolder(update.ini->engineValue("MetricsFolder").value_or(""));
+  if (!update.items) {
+    if (update.ini) limits();
+    return;
+  }
   items_ = mergeItems(items_, *update.items);
   lastProbe_ = 0;  // items of the other kind may be new: look for that engine at once
   const std::string tag = std::string(" (") + kind() + "): ";
@@ -223,6 +233,7 @@ void Engine::readFiles(const Moment& now) {
              "engine started" + tag + watching(items_.size()) + "; " + dutyText(options_.kind, duty_.view()),
              EventId::EngineStarted);
   }
+  limits();
   started_ = true;
   if (ending_) return;
   scan(now);
@@ -277,6 +288,8 @@ void Engine::lookAround(const Moment& now) {
   if (std::any_of(items_.begin(), items_.end(), [](const auto& i) { return i->service; }) &&
       now.ms >= lastPoll_ + kServicePollMs)
     poll(now);
+  if (const auto due = limits_.dueAt(items_); due && now.ms >= *due)
+    limits_.check(items_, now, actions_, log_.pending(), [&](const Item& item) { return actsFor(item); });
 }
 
 void Engine::scan(const Moment& now) {
@@ -376,6 +389,7 @@ DWORD Engine::timeout(std::int64_t now) {
       if (actsFor(*item)) consider(item->policy.restartAt(actions_));
     }
     consider(mail_.dueAt(mailed(), actions_));
+    consider(limits_.dueAt(items_));
     if (probes() || duty_.view().alone) consider(lastProbe_ + kProbeMs);
   }
   if (active()) consider(metrics_.dueAt());

@@ -1,6 +1,7 @@
 #include "monitor/item_watch.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <iterator>
 
 #include "base/text.h"
@@ -16,6 +17,15 @@ void CALLBACK processEnded(void* context, BOOLEAN) {
 }
 
 std::atomic<std::uint64_t> lastItemId{0};
+
+// An instance as the engine watches it: waited on, and where it may, known
+// by its id and ended for the checks of monitor.ini.
+HANDLE openInstance(DWORD processId) {
+  constexpr DWORD kQuery = SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION;
+  for (const DWORD rights : {kQuery | PROCESS_TERMINATE, kQuery, DWORD{SYNCHRONIZE}})
+    if (HANDLE process = OpenProcess(rights, FALSE, processId)) return process;
+  return nullptr;
+}
 
 }  // namespace
 
@@ -53,6 +63,7 @@ bool watchProcess(Item& item, win::unique_handle process, HANDLE wake) {
   auto w = std::make_unique<Watch>();
   w->wake = wake;
   w->process = std::move(process);
+  w->processId = GetProcessId(w->process.get());
   if (!RegisterWaitForSingleObject(w->wait.put(), w->process.get(), processEnded, w.get(), INFINITE,
                                    WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD))
     return false;
@@ -83,7 +94,7 @@ DWORD walkProcesses(Items& items, win::ProcessTable& table, HANDLE wake, const S
   const bool walked = table.walk([&](DWORD processId, std::string_view image) {
     for (std::size_t i = 0; i < wanted.size(); ++i) {
       if (!base::equalsIgnoringCase(wanted[i]->name, image)) continue;
-      win::unique_handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+      win::unique_handle process(openInstance(processId));
       // A process that has just ended may still be listed.
       if (process && WaitForSingleObject(process.get(), 0) != WAIT_TIMEOUT) continue;
       running[i] = true;

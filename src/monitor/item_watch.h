@@ -10,10 +10,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "formats/item_file.h"
+#include "formats/monitor_ini.h"
+#include "monitor/limit_policy.h"
 #include "monitor/stop_policy.h"
 #include "win/process_table.h"
 #include "win/services.h"
@@ -28,7 +31,10 @@ struct Watch {
   HANDLE wake = nullptr;
   std::atomic<bool> ended{false};
   win::unique_handle process;
-  win::unique_wait wait;  // last, so it is unregistered before the rest goes
+  DWORD processId = 0;
+  std::optional<std::uint64_t> cpu100ns;  // its CPU time at the last sample
+  std::int64_t cpuAt = 0;                 // and when that was
+  win::unique_wait wait;                  // last, so it is unregistered before the rest goes
 };
 
 struct Item {
@@ -39,6 +45,8 @@ struct Item {
   std::string path;
   bool service;
   ItemPolicy policy;
+  formats::ItemChecks checks;  // from monitor.ini
+  LimitPolicy limits;
   std::int64_t startedAt = -1;                  // when the engine's last start had its outcome
   std::vector<std::unique_ptr<Watch>> watches;  // the instances waited on
 };

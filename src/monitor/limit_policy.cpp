@@ -14,7 +14,7 @@ LimitAction over(std::string_view item, std::string_view reason, const std::stri
   const bool end = action == formats::LimitAction::restart;
   return {end,
           std::string(item) + " " + std::string(reason) + " (" + reading + " above " + limit + " for " +
-              seconds(forMs) + "): " + (end ? "ended" : "alert only"),
+              seconds(forMs) + ")",
           reason};
 }
 
@@ -65,10 +65,9 @@ std::optional<LimitAction> LimitPolicy::responding(std::string_view item, const 
   const std::int64_t forMs = now - *unansweredSince;
   if (hangActed_ || forMs < std::int64_t{checks.notRespondingSeconds} * 1000) return std::nullopt;
   hangActed_ = true;
-  return LimitAction{
-      true,
-      std::string(item) + " " + std::string(kReasonNotResponding) + " for " + seconds(forMs) + ": ended",
-      kReasonNotResponding};
+  return LimitAction{true,
+                     std::string(item) + " " + std::string(kReasonNotResponding) + " for " + seconds(forMs),
+                     kReasonNotResponding};
 }
 
 }  // namespace monitor

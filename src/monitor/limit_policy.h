@@ -34,10 +34,12 @@ inline constexpr std::string_view kReasonCpu = "over its CPU limit";
 
 // What is due when a check is exceeded.
 struct LimitAction {
-  bool end = false;  // end the item's processes; else only the log line and the e-mail
-  std::string
-      line;  // the log line's text, "hog.exe over its memory limit (312 MB above 100 MB for 3 s): ended"
+  bool end = false;         // end the item's processes; else only the log line and the e-mail
+  std::string condition;    // "hog.exe over its memory limit (312 MB above 100 MB for 3 s)"
   std::string_view reason;  // one of the reasons above
+
+  // The log line's text: the condition, then ": ended" or ": alert only".
+  std::string line() const { return condition + (end ? ": ended" : ": alert only"); }
 };
 
 // One reading of an item's processes; nothing where it could not be had.

@@ -13,7 +13,7 @@ constexpr ULONG kSpareBytes = 16 * 1024;
 
 }  // namespace
 
-bool ProcessTable::walk(const Visit& visit) {
+bool ProcessTable::query() {
   if (buffer_.empty()) buffer_.resize(64 * 1024 / sizeof(ULONG_PTR));
   NTSTATUS status = kLengthMismatch;
   for (int tries = 0; tries < 4 && status == kLengthMismatch; ++tries) {
@@ -27,6 +27,11 @@ bool ProcessTable::walk(const Visit& visit) {
     SetLastError(RtlNtStatusToDosError(status));
     return false;
   }
+  return true;
+}
+
+bool ProcessTable::walk(const Visit& visit) {
+  if (!query()) return false;
   const auto* base = reinterpret_cast<const unsigned char*>(buffer_.data());
   for (ULONG offset = 0;;) {
     const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(base + offset);
@@ -41,6 +46,26 @@ bool ProcessTable::walk(const Visit& visit) {
     offset += entry->NextEntryOffset;
   }
   return true;
+}
+
+bool ProcessTable::usage(const std::function<void(const Usage&)>& visit) {
+  if (!query()) return false;
+  const auto* base = reinterpret_cast<const unsigned char*>(buffer_.data());
+  for (ULONG offset = 0;;) {
+    const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(base + offset);
+    visit({static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)),
+           static_cast<std::uint64_t>(entry->UserTime.QuadPart + entry->KernelTime.QuadPart),
+           entry->VirtualMemoryCounters.PagefileUsage});
+    if (!entry->NextEntryOffset) break;
+    offset += entry->NextEntryOffset;
+  }
+  return true;
+}
+
+unsigned processorCount() {
+  SYSTEM_INFO info{};
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors ? info.dwNumberOfProcessors : 1;
 }
 
 }  // namespace win

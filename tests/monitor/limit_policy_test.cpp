@@ -35,7 +35,7 @@ Lines run(const formats::ItemChecks& c, const std::vector<std::tuple<int, int, c
     if (mb >= 0) s.privateBytes = static_cast<std::uint64_t>(mb) * kMB + kMB / 2;
     if (cpu >= 0) s.cpuPercent = cpu + 0.4;
     for (const auto& action : policy.sample("hog.exe", c, s))
-      out.push_back("T" + std::to_string(t / kS) + " " + action.line);
+      out.push_back("T" + std::to_string(t / kS) + " " + action.line());
     t += kS;
   }
   return out;
@@ -88,7 +88,7 @@ TEST(LimitPolicy, AWindowNotAnsweringEndsTheItemOnceWhileItGoesOn) {
       {17 * kS, std::nullopt}, {18 * kS, 18 * kS},   {23 * kS, 18 * kS}};
   for (const auto& [now, since] : ticks)
     if (auto action = policy.responding("hang.exe", c, now, since))
-      out.push_back(std::to_string(now / kS) + " " + action->line);
+      out.push_back(std::to_string(now / kS) + " " + action->line());
   EXPECT_EQ(
       out, (Lines{"15 hang.exe not responding for 5 s: ended", "23 hang.exe not responding for 5 s: ended"}));
   c.notRespondingSeconds = 0;

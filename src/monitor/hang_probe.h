@@ -1,0 +1,40 @@
+#pragma once
+// Whether the windows of some processes answer, asked without waiting: each
+// round, every visible top-level window of those processes that has no
+// question open gets WM_NULL through SendMessageCallback, which the window
+// answers when it next handles its messages; the answers are collected at
+// the next round. A window that handles no messages leaves its question open,
+// and the time it was asked tells how long it has not answered. Needs the
+// user's session: a service sees none of the user's windows.
+#include <windows.h>
+
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace monitor {
+
+class HangProbe {
+ public:
+  HangProbe() = default;
+  ~HangProbe();
+  HangProbe(const HangProbe&) = delete;
+  HangProbe& operator=(const HangProbe&) = delete;
+
+  // One round at `now` over the windows of `processes` (ids): for each
+  // process with a window that has not answered a question asked in an
+  // earlier round, when the oldest such question was asked.
+  std::unordered_map<DWORD, std::int64_t> round(const std::unordered_set<DWORD>& processes, std::int64_t now);
+
+ private:
+  struct Question {
+    DWORD process = 0;
+    std::int64_t askedAt = 0;
+    bool answered = false;
+  };
+  static void CALLBACK answered(HWND window, UINT, ULONG_PTR probe, LRESULT);
+
+  std::unordered_map<HWND, Question> open_;
+};
+
+}  // namespace monitor

@@ -1,0 +1,128 @@
+#include "monitor/item_limits.h"
+
+#include <algorithm>
+
+#include "monitor/item_control.h"
+
+namespace monitor {
+namespace {
+
+// Ends one instance; false with the reason when it cannot be ended.
+bool endInstance(const Watch& watch, std::string& failure) {
+  if (TerminateProcess(watch.process.get(), 1)) return true;
+  // Watched through a handle that may only wait: asked for one that may end it.
+  win::unique_handle process(OpenProcess(PROCESS_TERMINATE, FALSE, watch.processId));
+  if (process && TerminateProcess(process.get(), 1)) return true;
+  failure = failureText(GetLastError());
+  return false;
+}
+
+}  // namespace
+
+ItemLimits::ItemLimits(EngineKind kind) : kind_(kind), processors_(win::processorCount()) {}
+
+std::vector<std::string> ItemLimits::configure(Items& items, const formats::MonitorIni* ini) {
+  std::vector<std::string> lines;
+  if (ini) {
+    ini_ = *ini;
+    logged_.clear();
+    lines = ini_.problems;
+  }
+  std::vector<formats::IniItem> known;
+  bool hangChecks = false;
+  for (auto& item : items) {
+    known.push_back({item->name, item->service});
+    item->checks = item->service ? formats::ItemChecks{} : ini_.checksFor(item->name);
+    hangChecks = hangChecks || item->checks.notRespondingSeconds > 0;
+  }
+  for (auto& line : formats::sectionProblems(ini_, known))
+    if (logged_.insert(line).second) lines.push_back(std::move(line));
+  if (kind_ == EngineKind::Service && hangChecks && !hangNoted_) {
+    hangNoted_ = true;
+    lines.emplace_back(
+        "hang checks (NotRespondingSeconds) are left to the engine program: a service cannot see the user's "
+        "windows");
+  }
+  return lines;
+}
+
+std::optional<std::int64_t> ItemLimits::dueAt(const Items& items) const {
+  const bool any = std::any_of(items.begin(), items.end(), [](const auto& i) { return i->checks.any(); });
+  return any ? std::optional(last_ + kSampleMs) : std::nullopt;
+}
+
+void ItemLimits::check(Items& items, const Moment& now, const StopActions& actions, Events& log,
+                       const std::function<bool(const Item&)>& acts) {
+  last_ = now.ms;
+  const auto measured = [&](const auto& i) {
+    return !i->service && acts(*i) && (i->checks.memoryLimitMB > 0 || i->checks.cpuLimitPercent > 0);
+  };
+  usage_.clear();
+  // One walk of the process list reads every instance; a failed one leaves this round's samples empty.
+  if (std::any_of(items.begin(), items.end(), measured))
+    table_.usage([&](const win::ProcessTable::Usage& u) { usage_.emplace(u.processId, u); });
+  std::unordered_set<DWORD> asked;  // the processes whose windows are probed
+  for (auto& item : items) {
+    if (item->service || !acts(*item)) continue;
+    if (item->watches.empty()) {
+      item->limits.stopped();
+      continue;
+    }
+    if (measured(item)) sample(*item, now, actions, log);
+    if (kind_ == EngineKind::Program && item->checks.notRespondingSeconds > 0)
+      for (const auto& watch : item->watches) asked.insert(watch->processId);
+  }
+  if (kind_ != EngineKind::Program) return;
+  const auto unanswered = probe_.round(asked, now.ms);
+  for (auto& item : items) {
+    if (item->service || !acts(*item) || item->watches.empty()) continue;
+    std::optional<std::int64_t> since;
+    for (const auto& watch : item->watches)
+      if (const auto found = unanswered.find(watch->processId); found != unanswered.end())
+        since = since ? std::min(*since, found->second) : found->second;
+    if (const auto action = item->limits.responding(item->name, item->checks, now.ms, since))
+      carry(*item, *action, now, actions, log);
+  }
+}
+
+// Reads the item's instances: their private bytes summed, and their CPU
+// time since the last sample as a share of all the machine's processors.
+void ItemLimits::sample(Item& item, const Moment& now, const StopActions& actions, Events& log) {
+  LimitSample sample;
+  sample.ms = now.ms;
+  for (auto& watch : item.watches) {
+    const auto found = usage_.find(watch->processId);
+    if (found == usage_.end()) continue;
+    const auto& usage = found->second;
+    sample.privateBytes = sample.privateBytes.value_or(0) + usage.privateBytes;
+    if (watch->cpu100ns && now.ms > watch->cpuAt && usage.cpu100ns >= *watch->cpu100ns) {
+      const double used = static_cast<double>(usage.cpu100ns - *watch->cpu100ns);
+      const double available = static_cast<double>(now.ms - watch->cpuAt) * 10'000.0 * processors_;
+      sample.cpuPercent = sample.cpuPercent.value_or(0) + 100.0 * used / available;
+    }
+    watch->cpu100ns = usage.cpu100ns;
+    watch->cpuAt = now.ms;
+  }
+  for (const auto& action : item.limits.sample(item.name, item.checks, sample))
+    carry(item, action, now, actions, log);
+}
+
+void ItemLimits::carry(Item& item, const LimitAction& action, const Moment& now, const StopActions& actions,
+                       Events& log) {
+  if (!action.end) {
+    item.policy.alert(now, actions, action.line(), action.reason, log);
+    return;
+  }
+  std::string failure;
+  bool ended = false;
+  for (const auto& watch : item.watches) ended = endInstance(*watch, failure) || ended;
+  if (ended) {
+    item.policy.ending(action.line(), action.reason);
+  } else {
+    log.push_back(
+        now.event(action.reason == kReasonNotResponding ? EventId::NotResponding : EventId::OverLimit,
+                  item.name, action.condition + ": cannot be ended (" + failure + ")"));
+  }
+}
+
+}  // namespace monitor

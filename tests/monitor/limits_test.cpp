@@ -1,0 +1,97 @@
+// The checks of monitor.ini in the engine program under Wine: a window that stops answering, a program
+// over its memory limit once its section is added while the engine runs, a program over its CPU limit
+// that is only reported, and a file whose bad lines are logged while the rest applies.
+#include <cstdio>
+#include <gtest/gtest.h>
+
+#include "e2e/engine_stage.h"
+#include "support/mail_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using formats::Slot;
+using Clock = std::chrono::steady_clock;
+
+// How long after the program said it was over its limit (its "<name>.over" file) the process ended.
+long long msFromOverToEnd(const e2e::EngineStage& stage, const e2e::Process& process,
+                          const std::string& name) {
+  EXPECT_TRUE(process.waitForExit(15s)) << name << "\n" << stage.log();
+  FILETIME created, exited, kernel, user;
+  GetProcessTimes(process.handle(), &created, &exited, &kernel, &user);
+  const auto since = std::stoull(stage.read(name + ".over"));
+  // The end as the tick count: now, less the time since the process ended.
+  FILETIME nowTime;
+  GetSystemTimeAsFileTime(&nowTime);
+  const auto ticks = [](FILETIME t) { return (ULONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+  const auto endedTick = GetTickCount64() - (ticks(nowTime) - ticks(exited)) / 10'000;
+  return static_cast<long long>(endedTick - since);
+}
+
+TEST(Limits, EndsAHungWindowAndAProgramOverItsMemoryAndReportsOneOverItsCpu) {
+  e2e::EngineStage stage;
+  const auto hang = stage.addProgram("hang.exe"), hog = stage.addProgram("hog.exe"),
+             spin = stage.addProgram("spin.exe");
+  auto hanging = e2e::Process::start(hang), spinning = e2e::Process::start(spin),
+       hogging = e2e::Process::start(hog);
+  const std::string token =
+      "limits-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount64());
+  stage.writeItems({"hang.exe|" + hang, "hog.exe|" + hog, "spin.exe|" + spin});
+  stage.writeSettings("1", [&](formats::Settings& s) {
+    const std::string address = support::mailServer("plain");
+    s.sendEmail = Slot::number(1);
+    s.emailAddresses = Slot::text("ops@example.org");
+    s.smtpServer = Slot::text(address.substr(0, address.find(':')));
+    s.smtpPort = Slot::text(address.substr(address.find(':') + 1));
+    s.fromAddress = Slot::text("engine@brennix.test");
+    s.subject = Slot::text(token);
+    s.message = Slot::text("%process% %reason% at %time%");
+  });
+  const std::string ini =
+      "[Defaults]\r\nLimitSeconds = 2 ; short for the test\r\n\r\n[HANG.exe]\r\nNotRespondingSeconds=3\r\n"
+      "[spin.exe]\r\nCpuLimitPercent=10\r\nLimitAction=alert\r\nMemoryLimit=5\r\n[gone.exe]\r\n";
+  stage.write("monitor.ini", ini);
+  stage.startEngine();
+  ASSERT_TRUE(stage.waitForLog("engine started (program): watching 3 items")) << stage.log();
+  for (const char* line : {" - monitor.ini line 9: unknown key \"MemoryLimit\"\r\n",
+                           " - monitor.ini line 10: [gone.exe] names no item of processes.ob\r\n"})
+    EXPECT_TRUE(stage.waitForLog(line)) << line << stage.log();
+
+  // A window that stops answering: ended after 3 s, and restarted.
+  stage.write("hang.exe.freeze", "");
+  const auto hangMs = msFromOverToEnd(stage, hanging, "hang.exe");
+  DeleteFileA(stage.file("hang.exe.freeze").c_str());
+  std::printf("hang.exe ended %lld ms after its window stopped answering (setting 3 s)\n", hangMs);
+  EXPECT_TRUE(hangMs >= 2900 && hangMs < 6000) << hangMs;
+  for (const char* line : {" - hang.exe not responding for 3 s: ended; restart in 1 s\r\n",
+                           " - hang.exe restarted (program)\r\n"})
+    EXPECT_TRUE(stage.waitForLog(line)) << line << stage.log();
+
+  // Over its CPU limit with "alert": one log line and one e-mail while the excursion lasts; it runs on.
+  ASSERT_TRUE(stage.waitForLog("% above 10% for 2 s): alert only\r\n")) << stage.log();
+  EXPECT_NE(stage.log().find(" - spin.exe over its CPU limit ("), std::string::npos) << stage.log();
+  auto mails = support::receivedMail(token, 2);
+  const auto has = [&](const std::string& text) {
+    return std::any_of(mails.begin(), mails.end(),
+                       [&](const auto& m) { return m.find(text) != std::string::npos; });
+  };
+  EXPECT_TRUE(has("spin.exe over its CPU limit at ")) << stage.log();
+  EXPECT_TRUE(has("hang.exe not responding at ")) << stage.log();
+
+  // A program over its memory limit is left alone until its section is added while the engine runs.
+  ASSERT_TRUE(e2e::waitUntil([&] { return stage.exists("hog.exe.over"); }));
+  EXPECT_FALSE(hogging.waitForExit(1s));
+  stage.write("monitor.ini", ini + "[hog.exe]\r\nMemoryLimitMB=50\r\n");
+  const auto hogMs = msFromOverToEnd(stage, hogging, "hog.exe");
+  EXPECT_GT(hogMs, 5000) << "ended only once its section applied";
+  EXPECT_TRUE(stage.waitForLog("MB above 50 MB for 2 s): ended; restart in 1 s\r\n")) << stage.log();
+  EXPECT_NE(stage.log().find(" - hog.exe over its memory limit ("), std::string::npos) << stage.log();
+  EXPECT_TRUE(stage.waitForLog(" - hog.exe restarted (program)\r\n")) << stage.log();
+
+  EXPECT_TRUE(spinning.running());
+  EXPECT_EQ(stage.logCount("spin.exe over its CPU limit"), 1) << stage.log();
+  EXPECT_EQ(stage.logCount("engine started"), 1) << stage.log();
+  EXPECT_EQ(stage.logCount("[gone.exe] names no item"), 2) << "once per reading of the file\n" << stage.log();
+}
+
+}  // namespace
