@@ -16,7 +16,7 @@
 
 namespace monitor {
 
-inline constexpr std::uint64_t kLogLimitBytes = 5 * 1024 * 1024;
+inline constexpr std::uint64_t kLogLimitBytes = std::uint64_t{5} * 1024 * 1024;
 
 // Now: the steady milliseconds, the local time as the log shows it, and the Unix time.
 Moment clockNow();

@@ -19,7 +19,10 @@ void MetricsFile::setFolder(const std::string& folder) {
     path = folder + (slash ? "" : "\\") + "brennix_monitor_" + kindName(kind_) + ".prom";
   }
   if (path == path_) return;
-  if (!path_.empty()) DeleteFileA(path_.c_str());
+  // Only the file this engine wrote: a second engine program of the folder,
+  // which waits for the duty, leaves the first one's file alone.
+  if (!written_.empty()) DeleteFileA(path_.c_str());
+  written_.clear();
   path_ = path;
   fault_ = FaultNote(path_, "written", "trying again every second");
   changed_ = true;

@@ -49,7 +49,7 @@ class MetricsFile {
   std::string path_;  // empty: off
   std::map<std::string, Counters> items_;
   std::uint64_t sent_ = 0, failed_ = 0;
-  std::string written_;  // the last text written, without its heartbeat
+  std::string written_;  // the last text written, without its heartbeat; empty until one is
   bool changed_ = true;
   std::optional<std::int64_t> lastWrite_;
   FaultNote fault_{"", "", ""};
