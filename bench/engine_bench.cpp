@@ -79,14 +79,21 @@ double killAndTime(const std::string& image, std::int64_t ranFor) {
   if (!ended.exited) return -1;  // not seen to end
   // Looked for every 100 ms: the times come from the system, and a walk of the
   // process list every few milliseconds would slow down the very restart measured.
-  DWORD next = 0;
-  for (int tries = 0; (next = onlyInstance(image)) == 0 || next == old; ++tries) {
-    if (tries == 50) return -1;
-    Sleep(100);
+  // Under Wine a process just created may read a creation time of garbage
+  // until it has begun: it is read again.
+  win::unique_handle replacement;
+  std::int64_t created = 0;
+  const auto plausible = [&] { return created >= ended.exited && created <= ended.exited + 50'000'000; };
+  for (int tries = 0; !replacement || !plausible(); ++tries) {
+    if (tries == 50) break;
+    if (!replacement)
+      if (const DWORD next = onlyInstance(image); next != 0 && next != old)
+        replacement.reset(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, next));
+    if (replacement) created = timesOf(replacement.get()).created;
+    if (!replacement || !plausible()) Sleep(100);
   }
-  win::unique_handle replacement(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, next));
-  const std::int64_t created = timesOf(replacement.get()).created;
-  if (!replacement || created < ended.exited || created > ended.exited + 50'000'000) {
+  if (!replacement) return -1;
+  if (!plausible()) {
     std::printf("%s: times not to be had (ended %lld, successor created %lld)\n", image.c_str(),
                 static_cast<long long>(ended.exited), static_cast<long long>(created));
     return -1;

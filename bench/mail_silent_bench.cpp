@@ -43,6 +43,7 @@ struct Phase {
 Phase run(const char* server, int seconds) {
   e2e::EngineStage stage;
   std::vector<std::string> items;
+  items.reserve(kItems);
   for (int i = 0; i < kItems; ++i)
     items.push_back(itemName(i) + "|" + bench::copyBenchProgram(stage, "bench_item.exe", itemName(i)));
   stage.writeItems(items);

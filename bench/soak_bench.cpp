@@ -121,11 +121,12 @@ int main(int argc, char** argv) {
                      bench::copyBenchProgram(stage, itemProgram(i), longItems[i].image));
   }
   std::vector<ServiceItem> services(kServices);
-  const std::string serviceProgram = bench::copyBenchProgram(stage, "bench_service.exe", "soak_service.exe");
+  const std::string serviceProgram =
+      " \"" + bench::copyBenchProgram(stage, "bench_service.exe", "soak_service.exe") + "\"";
   for (int i = 0; i < kServices; ++i) {
     services[i].name = numbered("BrennixSoak", i, "");
     e2e::run(nssm + "remove " + services[i].name + " confirm");
-    e2e::run(nssm + "install " + services[i].name + " \"" + serviceProgram + "\"");
+    e2e::run(nssm + "install " + services[i].name + serviceProgram);
     e2e::run("net.exe start " + services[i].name);
     steady.push_back(services[i].name + "|[Windows Service]");
   }

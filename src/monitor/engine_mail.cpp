@@ -7,6 +7,13 @@ namespace monitor {
 EngineMail::EngineMail(HANDLE done, std::unique_ptr<MailSender> sender)
     : done_(done), sender_(std::move(sender)), worker_(std::make_unique<MailWorker>(*sender_, done)) {}
 
+EngineMail::~EngineMail() {
+  if (!queue_.busy()) return;
+  worker_->abandon();
+  static_cast<void>(worker_.release());
+  static_cast<void>(sender_.release());
+}
+
 void EngineMail::send(const MailQueue::Policies& items, const Moment& now, const StopActions& actions) {
   if (auto mail = queue_.next(items, now, actions)) worker_->post(std::move(*mail));
 }

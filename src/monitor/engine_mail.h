@@ -20,6 +20,11 @@ class EngineMail {
  public:
   // `done` is set after each e-mail, so the engine collects its outcome.
   EngineMail(HANDLE done, std::unique_ptr<MailSender> sender);
+  // An e-mail still under way is not waited for: its thread and sender are
+  // left to the end of the process, which follows.
+  ~EngineMail();
+  EngineMail(const EngineMail&) = delete;
+  EngineMail& operator=(const EngineMail&) = delete;
 
   // The e-mail due first goes to the sender, when the sender is free.
   void send(const MailQueue::Policies& items, const Moment& now, const StopActions& actions);

@@ -23,6 +23,11 @@ void MailWorker::post(MailRequest request) {
   posted_.notify_one();
 }
 
+void MailWorker::abandon() {
+  std::lock_guard lock(mutex_);
+  done_ = nullptr;
+}
+
 std::vector<MailWorker::Outcome> MailWorker::takeOutcomes() {
   std::lock_guard lock(mutex_);
   return std::exchange(outcomes_, {});
@@ -39,11 +44,13 @@ void MailWorker::work() {
       waiting_.pop_front();
     }
     auto failure = sender_.send(request);
+    HANDLE done = nullptr;
     {
       std::lock_guard lock(mutex_);
       outcomes_.push_back({std::move(request), std::move(failure)});
+      done = done_;
     }
-    SetEvent(done_);
+    if (done) SetEvent(done);
   }
 }
 

@@ -31,6 +31,10 @@ class MailWorker {
   MailWorker& operator=(const MailWorker&) = delete;
 
   void post(MailRequest request);
+  // The process is about to end with an e-mail still under way: its outcome
+  // signals nothing any more, so the worker may be left to the end of the
+  // process instead of waiting for the server.
+  void abandon();
   std::vector<Outcome> takeOutcomes();
 
  private:

@@ -14,7 +14,7 @@ constexpr ULONG kSpareBytes = 16 * 1024;
 }  // namespace
 
 bool ProcessTable::query() {
-  if (buffer_.empty()) buffer_.resize(64 * 1024 / sizeof(ULONG_PTR));
+  if (buffer_.empty()) buffer_.resize(std::size_t{64} * 1024 / sizeof(ULONG_PTR));
   NTSTATUS status = kLengthMismatch;
   for (int tries = 0; tries < 4 && status == kLengthMismatch; ++tries) {
     ULONG needed = 0;

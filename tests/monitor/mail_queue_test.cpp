@@ -14,7 +14,7 @@
 namespace {
 
 using namespace monitor;
-constexpr std::int64_t kS = 1000;
+constexpr std::int64_t kS = 1000, kMinute = 60 * kS;
 
 Moment at(std::int64_t ms) { return {ms, "T" + std::to_string(ms / kS)}; }
 
@@ -58,7 +58,7 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
   StopActions a;
   a.restartDelayMs = 0;
   a.sendEmail = a.repeatEmail = true;
-  a.repeatMs = 60 * kS;
+  a.repeatMs = kMinute;
   a.mail.recipients = {"ops@example.org"};
   std::vector<ItemPolicy> items{ItemPolicy("crash1.exe"), ItemPolicy("crash2.exe"), ItemPolicy("crash3.exe"),
                                 ItemPolicy("down.exe"), ItemPolicy("back.exe")};
@@ -74,7 +74,7 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
   std::vector<std::string> sent;
   std::string underWay;
   std::int64_t busyUntil = 0;
-  for (std::int64_t t = 0; t <= 20 * 60 * kS; t += kS) {
+  for (std::int64_t t = 0; t <= 20 * kMinute; t += kS) {
     // All stop at 0; the crash loops are restarted when due and end again a
     // second later; down.exe stays down; back.exe runs again by hand at 30 s,
     // before its e-mail's turn.
@@ -84,7 +84,7 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
       if (crashes && item.restartDue(t, a)) item.restarted(std::nullopt, at(t), a, "program", log);
     }
     if (t == 30 * kS) items[4].observe(true, at(t), a, log);
-    if (t == 10 * 60 * kS) a.mail.recipients = {"night@example.org"};
+    if (t == 10 * kMinute) a.mail.recipients = {"night@example.org"};
 
     if (mail.busy() && t >= busyUntil) {
       sender.release();
