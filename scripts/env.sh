@@ -7,7 +7,7 @@ BUILD="$ROOT/build"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils
           imagemagick xdotool googletest python3-aiosmtpd openssl clang clang-format clang-tidy unzip postfix
-          dovecot-core)
+          dovecot-core prometheus prometheus-node-exporter curl)
 
 say() { printf '== %s\n' "$*" >&2; }
 

@@ -19,6 +19,8 @@ inline constexpr std::string_view kServiceName = "BrennixMonitor";
 // Under HKEY_LOCAL_MACHINE; its value "Type" means the service is installed.
 inline constexpr std::string_view kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\BrennixMonitor";
 inline constexpr std::string_view kServiceInstalledValue = "Type";
+// The engines' source in the Application log of the Event Log.
+inline constexpr std::string_view kEventSource = "BrennixMonitor";
 
 using win::ProgramLaunch;
 using win::WindowMode;

@@ -28,7 +28,7 @@ std::string monitorIniPath(std::string_view folder);
 
 // The keys [Engine] knows (letter case as written in messages); any other key
 // there is reported as unknown. Read their values with MonitorIni::engineValue.
-inline constexpr std::array<std::string_view, 0> kEngineKeys{};
+inline constexpr std::array<std::string_view, 1> kEngineKeys{"MetricsFolder"};
 
 enum class LimitAction { restart, alert };
 

@@ -16,6 +16,7 @@
 #include "monitor/item_limits.h"
 #include "monitor/item_watch.h"
 #include "monitor/mail_sender.h"
+#include "monitor/metrics_file.h"
 #include "monitor/stop_policy.h"
 #include "monitor/watch_policy.h"
 
@@ -57,7 +58,7 @@ class Engine {
         options_(options),
         duty_(options.folder, options.kind),
         files_(options.folder),
-        log_(options.folder + "\\log.text"),
+        log_(options.folder + "\\log.text", kindName(options.kind)),
         wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
         calls_(wake_.get()),
         mail_(wake_.get(), makeMailSender()),
@@ -75,7 +76,7 @@ class Engine {
   bool isOtherKind(const Item& item) const { return item.service == (options_.kind == EngineKind::Program); }
   bool probes() const;
   MailQueue::Policies mailed();
-  void note(const Moment& now, const std::string& text);
+  void note(const Moment& now, const std::string& text, EventId id = EventId::EngineNote);
   void fault(FaultNote& fault, DWORD error, const Moment& now);
   void observe(Item& item, bool running, const Moment& now);
   void readFiles(const Moment& now);
@@ -86,6 +87,7 @@ class Engine {
   void poll(const Moment& now);
   void collect(const Moment& now);
   void act();
+  void flush();
   void playSound(const std::string& file);
   DWORD timeout(std::int64_t now);
   DWORD finish();
@@ -95,6 +97,7 @@ class Engine {
   DutyLocks duty_;
   DataFiles files_;
   EngineLog log_;
+  MetricsFile metrics_{options_.kind};
   win::unique_handle wake_;  // a process ended, a start or an e-mail has its outcome
   ItemCalls calls_;
   EngineMail mail_;
@@ -147,7 +150,7 @@ DWORD Engine::run(const std::function<void()>& running) {
     if (failed) {
       // Rests, then carries on as if the wake event and the folder's watch
       // had been signalled: which one was is not known.
-      log_.write();
+      flush();
       if (WaitForSingleObject(stop_, kFailedWaitRestMs) == WAIT_OBJECT_0) return finish();
       now = clockNow();
     }
@@ -196,9 +199,9 @@ MailQueue::Policies Engine::mailed() {
   return policies;
 }
 
-// An engine-wide line: written by an engine that acts, when logging is on.
-void Engine::note(const Moment& now, const std::string& text) {
-  if (actions_.log && active()) log_.add(now, text);
+// An engine-wide event: reported by an engine that acts.
+void Engine::note(const Moment& now, const std::string& text, EventId id) {
+  if (active()) log_.add(now, text, id);
 }
 
 void Engine::fault(FaultNote& fault, DWORD error, const Moment& now) {
@@ -209,7 +212,7 @@ void Engine::fault(FaultNote& fault, DWORD error, const Moment& now) {
 // What the engine saw of an item; its lines are heard only from the engine
 // that acts for it.
 void Engine::observe(Item& item, bool running, const Moment& now) {
-  std::vector<std::string> unheard;
+  Events unheard;
   item.policy.observe(running, now, actions_, actsFor(item) ? log_.pending() : unheard);
 }
 
@@ -225,6 +228,7 @@ void Engine::readFiles(const Moment& now) {
   const auto limits = [&] {
     for (const auto& line : limits_.configure(items_, update.ini ? &*update.ini : nullptr)) note(now, line);
   };
+  if (update.ini) metrics_.setFolder(update.ini->engineValue("MetricsFolder").value_or(""));
   if (!update.items) {
     if (update.ini) limits();
     return;
@@ -234,10 +238,11 @@ void Engine::readFiles(const Moment& now) {
   const std::string tag = std::string(" (") + kind() + "): ";
   if (started_) {
     note(now, "processes.ob read again" + tag + watching(items_.size()));
-  } else if (actions_.log) {
-    // Every engine writes its start, also one that waits for the duty.
+  } else {
+    // Every engine reports its start, also one that waits for the duty.
     log_.add(now,
-             "engine started" + tag + watching(items_.size()) + "; " + dutyText(options_.kind, duty_.view()));
+             "engine started" + tag + watching(items_.size()) + "; " + dutyText(options_.kind, duty_.view()),
+             EventId::EngineStarted);
   }
   limits();
   started_ = true;
@@ -250,8 +255,10 @@ void Engine::readFiles(const Moment& now) {
 // afresh, as the decisions of the engine that had them are not known here
 // (a start of its own still under way stays so).
 void Engine::dutyChanged(const Moment& now, const std::string& why, bool everything) {
-  note(now, why + " (" + kind() + "): " + (everything ? watching(items_.size()) + "; " : "") +
-                dutyText(options_.kind, duty_.view()));
+  note(now,
+       why + " (" + kind() + "): " + (everything ? watching(items_.size()) + "; " : "") +
+           dutyText(options_.kind, duty_.view()),
+       everything ? EventId::DutyTakenOver : EventId::EngineNote);
   for (auto& item : items_) {
     if (!(everything || isOtherKind(*item)) || !actsFor(*item)) continue;
     const bool restarting = item->policy.restarting();
@@ -270,9 +277,8 @@ void Engine::endingChanged(const Moment& now) {
   ending_ = !ending_;
   // The service must not take over the programs Windows is closing.
   if (options_.kind == EngineKind::Program && active()) duty_.sessionEnding(ending_);
-  if (actions_.log)
-    log_.add(now, ending_ ? "Windows is ending: no more restarts"
-                          : "Windows is not ending after all: restarts go on");
+  log_.add(now, ending_ ? "Windows is ending: no more restarts"
+                        : "Windows is not ending after all: restarts go on");
   if (ending_) return;
   scan(now);
   poll(now);
@@ -336,7 +342,7 @@ void Engine::collect(const Moment& now) {
     (*item)->policy.restarted(outcome.failure, now, actions_, kind(), log_.pending());
     if (!outcome.failure && outcome.process) watchProcess(**item, std::move(outcome.process), wake_.get());
   }
-  mail_.collect(mailed(), now, actions_, log_.pending());
+  mail_.collect(mailed(), now, log_.pending());
 }
 
 // Carries out what is due for the items the engine acts for: restarts go to
@@ -359,12 +365,21 @@ void Engine::act() {
     }
     mail_.send(mailed(), now, actions_);
   }
-  log_.write();
+  flush();
+  if (active())
+    if (auto line = metrics_.update(items_, now)) note(now, *line);
 
   const bool anyStopped = std::any_of(items_.begin(), items_.end(),
                                       [&](const auto& i) { return actsFor(*i) && i->policy.stopped(); });
   const bool sound = options_.kind == EngineKind::Program && actions_.playSound && anyStopped && !ending_;
   playSound(sound ? actions_.soundFile : std::string());
+}
+
+// The waiting events go to the Event Log, to log.text when logging is on,
+// and into the counters of the metrics.
+void Engine::flush() {
+  metrics_.count(log_.pending());
+  log_.write(actions_.log);
 }
 
 // Plays `file` in a loop; the empty text stops it.
@@ -395,6 +410,7 @@ DWORD Engine::timeout(std::int64_t now) {
     if (probes() || duty_.view().alone) consider(lastProbe_ + kProbeMs);
     if (duty_.view().programsHeld) consider(programsHeldUntil_);
   }
+  if (active()) consider(metrics_.dueAt());
   if (!next) return INFINITE;
   return static_cast<DWORD>(std::clamp<std::int64_t>(*next - now, 0, std::int64_t{24} * 3600 * 1000));
 }
@@ -405,7 +421,9 @@ DWORD Engine::finish() {
   if (options_.ending && !ending_ && WaitForSingleObject(options_.ending, 0) == WAIT_OBJECT_0)
     endingChanged(clockNow());
   mail_.finish(ending_ ? kLastMailEndingMs : kLastMailMs, mailed(), actions_, log_.pending());
-  log_.write();
+  log_.add(clockNow(), std::string("engine ended (") + kind() + ")", EventId::EngineEnded);
+  flush();
+  metrics_.setFolder({});
   return NO_ERROR;
 }
 

@@ -4,10 +4,23 @@
 
 #include <cstdio>
 
+#include "control/engine_programs.h"
 #include "win/unique_resource.h"
 
 namespace monitor {
 namespace {
+
+WORD eventType(EventId id) {
+  switch (eventLevel(id)) {
+    case EventLevel::Warning:
+      return EVENTLOG_WARNING_TYPE;
+    case EventLevel::Error:
+      return EVENTLOG_ERROR_TYPE;
+    case EventLevel::Information:
+      break;
+  }
+  return EVENTLOG_INFORMATION_TYPE;
+}
 
 win::unique_file_handle openForAppending(const std::string& path) {
   return win::unique_file_handle(CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
@@ -23,14 +36,31 @@ Moment clockNow() {
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour,
                 t.wMinute, t.wSecond);
-  return {static_cast<std::int64_t>(GetTickCount64()), stamp};
+  FILETIME utc;
+  GetSystemTimeAsFileTime(&utc);
+  // 100 ns steps since 1601; the Unix epoch is 11644473600 s later.
+  const auto steps = (static_cast<std::uint64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime;
+  return {static_cast<std::int64_t>(GetTickCount64()), stamp,
+          static_cast<std::int64_t>(steps / 10'000'000) - 11'644'473'600LL};
 }
 
-void EngineLog::write() {
+EngineLog::EngineLog(std::string path, std::string engine)
+    : path_(std::move(path)), engine_(std::move(engine)), source_(std::string(control::kEventSource)) {}
+
+void EngineLog::write(bool toFile) {
   if (pending_.empty()) return;
   std::string bytes;
-  for (const auto& line : pending_) bytes.append(line).append("\r\n");
+  for (const auto& event : pending_) {
+    // The sentence, the item, the time and the engine: a forwarded event says everything alone.
+    source_.report(eventType(event.id), static_cast<DWORD>(event.id),
+                   {event.text, event.item, event.stamp, engine_});
+    bytes.append(event.line()).append("\r\n");
+  }
   pending_.clear();
+  if (toFile) append(bytes);
+}
+
+void EngineLog::append(std::string bytes) {
   win::unique_file_handle file = openForAppending(path_);
   if (!file) return;
   LARGE_INTEGER size{};

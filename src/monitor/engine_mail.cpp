@@ -18,28 +18,28 @@ void EngineMail::send(const MailQueue::Policies& items, const Moment& now, const
   if (auto mail = queue_.next(items, now, actions)) worker_->post(std::move(*mail));
 }
 
-void EngineMail::collect(const MailQueue::Policies& items, const Moment& now, const StopActions& actions,
-                         std::vector<std::string>& log) {
+void EngineMail::collect(const MailQueue::Policies& items, const Moment& now, Events& log) {
   for (const auto& outcome : worker_->takeOutcomes()) {
     queue_.finished(items, now.ms);
-    if (actions.log) log.push_back(mailLogLine(outcome.request, outcome.failure, now));
+    log.push_back(mailEvent(outcome.request, outcome.failure, now));
   }
 }
 
 void EngineMail::finish(DWORD limitMs, const MailQueue::Policies& items, const StopActions& actions,
-                        std::vector<std::string>& log) {
+                        Events& log) {
   const ULONGLONG start = GetTickCount64();
   for (ULONGLONG waited = 0; queue_.busy() && waited < limitMs; waited = GetTickCount64() - start) {
     WaitForSingleObject(done_, static_cast<DWORD>(limitMs - waited));
-    collect(items, clockNow(), actions, log);
+    collect(items, clockNow(), log);
   }
-  if (!actions.log) return;
   const Moment now = clockNow();
   if (const auto& item = queue_.underWay())
-    log.push_back(now.stamp + " - e-mail about " + *item +
-                  " still under way as the engine ends: its outcome is not known");
+    log.push_back(
+        now.event(EventId::EngineNote, *item,
+                  "e-mail about " + *item + " still under way as the engine ends: its outcome is not known"));
   for (const auto& item : queue_.waiting(items, now.ms, actions))
-    log.push_back(now.stamp + " - e-mail about " + item + " not sent: the engine ended first");
+    log.push_back(
+        now.event(EventId::MailFailed, item, "e-mail about " + item + " not sent: the engine ended first"));
 }
 
 }  // namespace monitor

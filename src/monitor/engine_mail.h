@@ -29,9 +29,8 @@ class EngineMail {
   // The e-mail due first goes to the sender, when the sender is free.
   void send(const MailQueue::Policies& items, const Moment& now, const StopActions& actions);
   // The outcomes that have come in: their items count their intervals from
-  // `now`, and their lines go to `log` when logging is on.
-  void collect(const MailQueue::Policies& items, const Moment& now, const StopActions& actions,
-               std::vector<std::string>& log);
+  // `now`, and their events go to `log`.
+  void collect(const MailQueue::Policies& items, const Moment& now, Events& log);
   // When an e-mail is due next; none while one is under way.
   std::optional<std::int64_t> dueAt(const MailQueue::Policies& items, const StopActions& actions) const {
     return queue_.dueAt(items, actions);
@@ -39,8 +38,7 @@ class EngineMail {
   bool busy() const { return queue_.busy(); }
   // The engine ends: waits up to `limitMs` for the e-mail under way, then
   // logs what became of it and of those waiting.
-  void finish(DWORD limitMs, const MailQueue::Policies& items, const StopActions& actions,
-              std::vector<std::string>& log);
+  void finish(DWORD limitMs, const MailQueue::Policies& items, const StopActions& actions, Events& log);
 
  private:
   HANDLE done_;

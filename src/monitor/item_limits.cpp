@@ -51,8 +51,8 @@ std::optional<std::int64_t> ItemLimits::dueAt(const Items& items) const {
   return any ? std::optional(last_ + kSampleMs) : std::nullopt;
 }
 
-void ItemLimits::check(Items& items, const Moment& now, const StopActions& actions,
-                       std::vector<std::string>& log, const std::function<bool(const Item&)>& acts) {
+void ItemLimits::check(Items& items, const Moment& now, const StopActions& actions, Events& log,
+                       const std::function<bool(const Item&)>& acts) {
   last_ = now.ms;
   const auto measured = [&](const auto& i) {
     return !i->service && acts(*i) && (i->checks.memoryLimitMB > 0 || i->checks.cpuLimitPercent > 0);
@@ -87,8 +87,7 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
 
 // Reads the item's instances: their private bytes summed, and their CPU
 // time since the last sample as a share of all the machine's processors.
-void ItemLimits::sample(Item& item, const Moment& now, const StopActions& actions,
-                        std::vector<std::string>& log) {
+void ItemLimits::sample(Item& item, const Moment& now, const StopActions& actions, Events& log) {
   LimitSample sample;
   sample.ms = now.ms;
   for (auto& watch : item.watches) {
@@ -109,7 +108,7 @@ void ItemLimits::sample(Item& item, const Moment& now, const StopActions& action
 }
 
 void ItemLimits::carry(Item& item, const LimitAction& action, const Moment& now, const StopActions& actions,
-                       std::vector<std::string>& log) {
+                       Events& log) {
   if (!action.end) {
     item.policy.alert(now, actions, action.line(), action.reason, log);
     return;
@@ -119,8 +118,10 @@ void ItemLimits::carry(Item& item, const LimitAction& action, const Moment& now,
   for (const auto& watch : item.watches) ended = endInstance(*watch, failure) || ended;
   if (ended) {
     item.policy.ending(action.line(), action.reason);
-  } else if (actions.log) {
-    log.push_back(now.stamp + " - " + action.condition + ": cannot be ended (" + failure + ")");
+  } else {
+    log.push_back(
+        now.event(action.reason == kReasonNotResponding ? EventId::NotResponding : EventId::OverLimit,
+                  item.name, action.condition + ": cannot be ended (" + failure + ")"));
   }
 }
 

@@ -38,13 +38,13 @@ class ItemLimits {
   std::optional<std::int64_t> dueAt(const Items& items) const;
 
   // One round at `now` over the items `acts` says the engine acts for.
-  void check(Items& items, const Moment& now, const StopActions& actions, std::vector<std::string>& log,
+  void check(Items& items, const Moment& now, const StopActions& actions, Events& log,
              const std::function<bool(const Item&)>& acts);
 
  private:
-  void sample(Item& item, const Moment& now, const StopActions& actions, std::vector<std::string>& log);
+  void sample(Item& item, const Moment& now, const StopActions& actions, Events& log);
   void carry(Item& item, const LimitAction& action, const Moment& now, const StopActions& actions,
-             std::vector<std::string>& log);
+             Events& log);
 
   EngineKind kind_;
   unsigned processors_;

@@ -1,6 +1,8 @@
 // nssm.exe: the Brennix Monitor service installer. Creates and deletes the
 // engine service for the install and uninstall batch files; see
-// control/service_tool.h for the command lines it takes.
+// control/service_tool.h for the command lines it takes. With the service
+// BrennixMonitor goes the engines' event source in the Application log, whose
+// message file is the service's program.
 #include <windows.h>
 
 #include <cstdio>
@@ -8,8 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
+#include "control/engine_programs.h"
 #include "control/service_tool.h"
 #include "win/error.h"
+#include "win/event_log.h"
 #include "win/unique_resource.h"
 
 namespace {
@@ -41,6 +46,27 @@ bool setRecoveryActions(SC_HANDLE service) {
   return true;
 }
 
+// Prints a failure after which the installation or removal stands.
+void warn(const std::string& what, DWORD error) {
+  std::fprintf(stderr, "nssm.exe: %s: %s (error %lu)\n", what.c_str(), win::describeError(error).c_str(),
+               error);
+}
+
+bool isEngineService(const std::string& name) {
+  return base::equalsIgnoringCase(name, control::kServiceName);
+}
+
+// The event source, with the full path of `program` as its message file.
+void registerEvents(const std::string& program) {
+  std::string full(MAX_PATH, '\0');
+  const DWORD n = GetFullPathNameA(program.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  full.resize(n > 0 && n < MAX_PATH ? n : 0);
+  const std::string source(control::kEventSource);
+  const DWORD error = full.empty() ? GetLastError() : win::registerEventSource(source, full);
+  if (error != NO_ERROR) return warn("the event source \"" + source + "\" is not registered", error);
+  std::printf("Event source \"%s\" registered: %s\n", source.c_str(), full.c_str());
+}
+
 // An own-process service, started with the system, whose key name and
 // display name are both `name`, restarted after a failure (recovery actions
 // that restart need SERVICE_START on the handle that sets them).
@@ -55,11 +81,9 @@ int installService(const std::string& name, const std::string& program) {
   if (!created) return fail("cannot install the service \"" + name + "\"", GetLastError());
   std::printf("Service \"%s\" installed: %s\n", name.c_str(), binaryPath.c_str());
   // The service works without them: the installation stands.
-  if (!setRecoveryActions(created.get())) {
-    const DWORD error = GetLastError();
-    std::fprintf(stderr, "nssm.exe: the service will not be restarted after a failure: %s (error %lu)\n",
-                 win::describeError(error).c_str(), error);
-  }
+  if (!setRecoveryActions(created.get()))
+    warn("the service will not be restarted after a failure", GetLastError());
+  if (isEngineService(name)) registerEvents(program);
   return 0;
 }
 
@@ -71,6 +95,10 @@ int removeService(const std::string& name) {
   if (!existing || !DeleteService(existing.get()))
     return fail("cannot remove the service \"" + name + "\"", GetLastError());
   std::printf("Service \"%s\" removed.\n", name.c_str());
+  if (isEngineService(name)) {
+    const DWORD error = win::unregisterEventSource(std::string(control::kEventSource));
+    if (error != NO_ERROR) warn("the event source stays registered", error);
+  }
   return 0;
 }
 

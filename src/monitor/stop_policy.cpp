@@ -43,14 +43,9 @@ std::vector<std::string> splitAddresses(std::string_view text) {
   return out;
 }
 
-constexpr std::string_view kStopped = "stopped";
+constexpr std::string_view kStopped = "stopped", kNotResponding = "not responding";
 
 std::string seconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
-
-void note(std::vector<std::string>& log, const StopActions& actions, const Moment& now,
-          const std::string& text) {
-  if (actions.log) log.push_back(now.stamp + " - " + text);
-}
 
 }  // namespace
 
@@ -107,17 +102,15 @@ bool looksWhole(std::string_view bytes, std::size_t fullLines) {
   return lines >= fullLines;
 }
 
-std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure,
-                        const Moment& now) {
+EngineEvent mailEvent(const MailRequest& mail, const std::optional<std::string>& failure, const Moment& now) {
   std::string to;
   for (const auto& r : mail.recipients) to.append(to.empty() ? "" : "; ").append(r);
-  std::string line = now.stamp + " - e-mail about " + mail.item;
-  if (!failure) return line + " sent to " + to;
-  return line + " to " + to + " failed: " + *failure;
+  const std::string about = "e-mail about " + mail.item;
+  if (!failure) return now.event(EventId::MailSent, mail.item, about + " sent to " + to);
+  return now.event(EventId::MailFailed, mail.item, about + " to " + to + " failed: " + *failure);
 }
 
-void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions,
-                         std::vector<std::string>& log) {
+void ItemPolicy::observe(bool running, const Moment& now, const StopActions& actions, Events& log) {
   if (restarting_) return;
   if (running) {
     endingLine_.reset();
@@ -151,7 +144,11 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
   endingLine_.reset();
   if (quick) line += " " + seconds(now.ms - *restartedAt_) + " after its restart";
   if (actions.restart) line += "; restart in " + pauseText(actions);
-  note(log, actions, now, line);
+  const EventId id = stopReason_ == kStopped         ? EventId::ItemStopped
+                     : stopReason_ == kNotResponding ? EventId::NotResponding
+                                                     : EventId::OverLimit;
+  log.push_back(now.event(id, name_, line));
+  log.back().stop = true;
 }
 
 void ItemPolicy::ending(std::string line, std::string_view reason) {
@@ -159,9 +156,9 @@ void ItemPolicy::ending(std::string line, std::string_view reason) {
   endingReason_ = reason;
 }
 
-void ItemPolicy::alert(const Moment& now, const StopActions& actions, const std::string& line,
-                       std::string_view reason, std::vector<std::string>& log) {
-  note(log, actions, now, line);
+void ItemPolicy::alert(const Moment& now, const StopActions&, const std::string& line,
+                       std::string_view reason, Events& log) {
+  log.push_back(now.event(EventId::OverLimit, name_, line));
   if (unreported_) return;  // the e-mail due already tells of the item
   unreported_ = now;
   unreportedReason_ = reason;
@@ -173,7 +170,7 @@ bool ItemPolicy::restartDue(std::int64_t now, const StopActions& actions) const 
 }
 
 void ItemPolicy::restarted(const std::optional<std::string>& failure, const Moment& now,
-                           const StopActions& actions, std::string_view by, std::vector<std::string>& log) {
+                           const StopActions& actions, std::string_view by, Events& log) {
   restarting_ = false;
   if (!failure) {
     state_ = State::Running;
@@ -183,14 +180,14 @@ void ItemPolicy::restarted(const std::optional<std::string>& failure, const Mome
     mailedThisStop_ = false;
     // The stop stays to be reported once the interval allows, if anyone is to be told.
     if (!actions.sendEmail) unreported_.reset();
-    note(log, actions, now, name_ + " restarted (" + std::string(by) + ")");
+    log.push_back(now.event(EventId::ItemRestarted, name_, name_ + " restarted (" + std::string(by) + ")"));
     return;
   }
   // An item that cannot be started is retried like one that stops at once.
   scheduleRestart(true, now.ms);
-  note(log, actions, now,
-       name_ + " restart failed (" + std::string(by) + "): " + *failure + "; next try in " +
-           pauseText(actions));
+  log.push_back(now.event(EventId::RestartFailed, name_,
+                          name_ + " restart failed (" + std::string(by) + "): " + *failure +
+                              "; next try in " + pauseText(actions)));
 }
 
 std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActions& actions) {

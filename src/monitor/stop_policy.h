@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "formats/settings_file.h"
+#include "monitor/engine_event.h"
 #include "monitor/mail_request.h"
 
 namespace monitor {
@@ -49,6 +50,11 @@ inline constexpr std::int64_t kCleanRunMs = 600'000;
 struct Moment {
   std::int64_t ms = 0;
   std::string stamp;  // "2026-12-06 14:03:59"
+  std::int64_t unixSeconds = 0;
+
+  EngineEvent event(EventId id, std::string item, std::string text) const {
+    return {id, std::move(item), stamp, unixSeconds, std::move(text)};
+  }
 };
 
 // The stop actions. A check-box line is on when it reads as the number 1
@@ -83,9 +89,8 @@ std::string fillBody(std::string_view stored, std::string_view item, std::string
 // start writes.
 bool looksWhole(std::string_view bytes, std::size_t fullLines);
 
-// The log line of a sent or failed e-mail.
-std::string mailLogLine(const MailRequest& mail, const std::optional<std::string>& failure,
-                        const Moment& now);
+// The event of a sent or failed e-mail.
+EngineEvent mailEvent(const MailRequest& mail, const std::optional<std::string>& failure, const Moment& now);
 
 class ItemPolicy {
  public:
@@ -97,10 +102,10 @@ class ItemPolicy {
   std::int64_t pauseMs() const { return pauseMs_; }
 
   // What the engine saw of the item at `now`. A stop (or an item not running
-  // when first seen) schedules its restart and e-mail and adds its log line
-  // to `log` when logging is on. The times due follow the stop actions in
+  // when first seen) schedules its restart and e-mail and adds its event to
+  // `log`. The times due follow the stop actions in
   // force when they are asked for, so new settings reach a stopped item.
-  void observe(bool running, const Moment& now, const StopActions& actions, std::vector<std::string>& log);
+  void observe(bool running, const Moment& now, const StopActions& actions, Events& log);
 
   // The engine ends the item's processes: the stop that follows is logged as
   // `line` ("hang.exe not responding for 5 s: ended") instead of "stopped",
@@ -109,7 +114,7 @@ class ItemPolicy {
   // A limit is exceeded and only an alert is asked for: `line` is logged and
   // an e-mail with `reason` is due, by the rules of the stop e-mails.
   void alert(const Moment& now, const StopActions& actions, const std::string& line, std::string_view reason,
-             std::vector<std::string>& log);
+             Events& log);
 
   // True when the restart is due at `now`.
   bool restartDue(std::int64_t now, const StopActions& actions) const;
@@ -119,7 +124,7 @@ class ItemPolicy {
   // The outcome of the restart made by the engine `by` ("program" or
   // "service"): nothing when it started, else the reason.
   void restarted(const std::optional<std::string>& failure, const Moment& now, const StopActions& actions,
-                 std::string_view by, std::vector<std::string>& log);
+                 std::string_view by, Events& log);
 
   // The e-mail due at `now`, if any; it is with the sender from here on,
   // until mailFinished().

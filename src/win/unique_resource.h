@@ -84,6 +84,11 @@ struct change_notification_traits {
   static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static void close(pointer p) noexcept { FindCloseChangeNotification(p); }
 };
+struct event_source_traits {
+  using pointer = HANDLE;
+  static pointer invalid() noexcept { return nullptr; }
+  static void close(pointer p) noexcept { DeregisterEventSource(p); }
+};
 
 using unique_handle = unique_resource<handle_traits>;
 using unique_file_handle = unique_resource<file_handle_traits>;
@@ -93,5 +98,6 @@ using unique_schandle = unique_resource<schandle_traits>;
 using unique_hwnd = unique_resource<hwnd_traits>;
 using unique_wait = unique_resource<wait_traits>;
 using unique_change_notification = unique_resource<change_notification_traits>;
+using unique_event_source = unique_resource<event_source_traits>;
 
 }  // namespace win

@@ -102,7 +102,8 @@ TEST(ItemPolicy, AStopTheEngineMadeAndAnAlertSayTheirReasonInTheLogAndTheEMail) 
   a.repeatMs = 60 * kS;
   a.mail.body = "%process% %reason% at %time%";
   ItemPolicy item("hog.exe");
-  Lines log, mails;
+  Events log;
+  Lines lines, mails;
   const auto at = [](std::int64_t s) { return Moment{s * kS, "T" + std::to_string(s)}; };
   const auto mail = [&](std::int64_t s) {
     if (auto m = item.mailDue(at(s), a)) {
@@ -124,10 +125,14 @@ TEST(ItemPolicy, AStopTheEngineMadeAndAnAlertSayTheirReasonInTheLogAndTheEMail) 
   item.observe(true, at(67), a, log);
   item.observe(false, at(200), a, log);
   mail(200);
-  EXPECT_EQ(log,
-            (Lines{"T5 - hog.exe over its CPU limit (97% above 20% for 3 s): alert only",
-                   "T10 - hog.exe over its memory limit (312 MB above 100 MB for 3 s): ended; restart in 1 s",
-                   "T66 - hog.exe restarted (program)", "T200 - hog.exe stopped; restart in 1 s"}));
+  // With the event ids of the Event Log: over a limit, restarted, stopped.
+  for (const auto& event : log)
+    lines.push_back(std::to_string(static_cast<int>(event.id)) + " " + event.line());
+  EXPECT_EQ(
+      lines,
+      (Lines{"2004 T5 - hog.exe over its CPU limit (97% above 20% for 3 s): alert only",
+             "2004 T10 - hog.exe over its memory limit (312 MB above 100 MB for 3 s): ended; restart in 1 s",
+             "2001 T66 - hog.exe restarted (program)", "2000 T200 - hog.exe stopped; restart in 1 s"}));
   EXPECT_EQ(mails, (Lines{"hog.exe over its CPU limit at T5", "hog.exe over its memory limit at T10",
                           "hog.exe stopped at T200"}));
 }

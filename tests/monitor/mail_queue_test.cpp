@@ -64,7 +64,7 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
                                 ItemPolicy("down.exe"), ItemPolicy("back.exe")};
   MailQueue::Policies policies;
   for (auto& item : items) policies.push_back(&item);
-  std::vector<std::string> log;
+  Events log;
   const win::unique_handle done(CreateEventA(nullptr, FALSE, FALSE, nullptr));
   auto owned = std::make_unique<HeldSender>();
   HeldSender& sender = *owned;
@@ -89,7 +89,7 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
     if (mail.busy() && t >= busyUntil) {
       sender.release();
       ASSERT_EQ(WaitForSingleObject(done.get(), 5000), WAIT_OBJECT_0);
-      mail.collect(policies, at(t), a, log);
+      mail.collect(policies, at(t), log);
       ASSERT_FALSE(mail.busy());
       outcome[underWay] = t;
     }

@@ -46,7 +46,7 @@ TEST(StopActions, SettingsLinesReadAsTheUtilityShowsThemOrTakeTheirDefaults) {
 
 // Restarts the item when due and lets it die `ranMs` later: the pauses (s) before the restarts.
 Times crashLoop(ItemPolicy& item, const StopActions& a, std::int64_t& now, int deaths, std::int64_t ranMs) {
-  Lines log;
+  Events log;
   Times pauses;
   for (int i = 0; i < deaths; ++i) {
     const auto due = item.nextDue(a).value();
@@ -62,7 +62,7 @@ TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) 
   StopActions a;
   a.restartDelayMs = 0;
   ItemPolicy item("crash.exe");
-  Lines log;
+  Events log;
   std::int64_t now = 0;
   item.observe(false, at(now), a, log);
   EXPECT_EQ(crashLoop(item, a, now, 10, kS), (Times{0, 5, 10, 20, 40, 80, 160, 320, 600, 600}));
@@ -76,7 +76,7 @@ TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) 
   a.log = true;
   a.restartDelayMs = 2 * kS;
   item.restarted("Access denied (error 5)", at(now = item.nextDue(a).value()), a, "service", log);
-  EXPECT_EQ(log.back(),
+  EXPECT_EQ(log.back().line(),
             at(now).stamp +
                 " - crash.exe restart failed (service): Access denied (error 5); next try in 22 s "
                 "(delay 2 s + pause 20 s after quick stops)");
@@ -89,7 +89,8 @@ TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) 
 Lines timeline(StopActions a, const StopActions& b, std::vector<std::pair<std::int64_t, char>> events,
                std::int64_t until) {
   ItemPolicy item("worker.exe");
-  Lines log, out;
+  Events log;
+  Lines out;
   std::size_t next = 0;
   for (std::int64_t t = 0; t <= until; t += kS) {
     for (; next < events.size() && events[next].first <= t; ++next)
