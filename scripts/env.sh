@@ -7,7 +7,7 @@ BUILD="$ROOT/build"
 
 PACKAGES=(cmake make g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb x11-utils
           imagemagick xdotool googletest python3-aiosmtpd openssl clang clang-format clang-tidy unzip postfix
-          dovecot-core prometheus prometheus-node-exporter curl)
+          dovecot-core prometheus prometheus-node-exporter curl wixl msitools)
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -59,8 +59,9 @@ wine_env() {
   export WINEPREFIX="$BUILD/wineprefix"
   export WINEARCH=win64
   export WINEDEBUG=-all
-  # No Mono or Gecko installer prompts: the programs need neither.
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No Mono or Gecko installer prompts: the programs need neither. No menu
+  # files in the home folder for the shortcuts that installers make.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/.prefix-ready" ]; then
     say "creating the Wine prefix $WINEPREFIX"
