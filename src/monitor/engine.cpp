@@ -58,6 +58,7 @@ class Engine {
         files_(options.folder),
         log_(options.folder + "\\log.text"),
         wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        wakeError_(wake_ ? NO_ERROR : GetLastError()),
         calls_(wake_.get()),
         mail_(wake_.get(), makeMailSender()) {}
   ~Engine() { playSound({}); }
@@ -94,6 +95,7 @@ class Engine {
   DataFiles files_;
   EngineLog log_;
   win::unique_handle wake_;  // a process ended, a start or an e-mail has its outcome
+  DWORD wakeError_;          // why wake_ could not be made, read before later calls overwrite it
   ItemCalls calls_;
   EngineMail mail_;
   Items items_;                                // after wake_: their waits go first
@@ -114,7 +116,7 @@ class Engine {
 };
 
 DWORD Engine::run(const std::function<void()>& running) {
-  if (!wake_) return GetLastError();
+  if (!wake_) return wakeError_;
 
   readFiles(clockNow());
   if (running) running();
