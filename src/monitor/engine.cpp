@@ -275,7 +275,14 @@ void Engine::endingChanged(const Moment& now) {
 void Engine::lookAround(const Moment& now) {
   if (duty_.view().alone && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;
-    if (duty_.join()) dutyChanged(now, "the locks of this folder can be had now", false);
+    if (duty_.join()) {
+      const std::string why = "the locks of this folder can be had now";
+      // An engine that joins as the waiting one acts for nothing from now on: it still says so.
+      if (!active() && actions_.log)
+        log_.add(now, why + " (" + kind() + "): " + dutyText(options_.kind, duty_.view()));
+      else
+        dutyChanged(now, why, false);
+    }
   }
   if (probes() && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;
