@@ -60,6 +60,7 @@ class Engine {
         files_(options.folder),
         log_(options.folder + "\\log.text", kindName(options.kind)),
         wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
+        wakeError_(wake_ ? NO_ERROR : GetLastError()),
         calls_(wake_.get()),
         mail_(wake_.get(), makeMailSender()),
         limits_(options.kind) {}
@@ -99,6 +100,7 @@ class Engine {
   EngineLog log_;
   MetricsFile metrics_{options_.kind};
   win::unique_handle wake_;  // a process ended, a start or an e-mail has its outcome
+  DWORD wakeError_;          // why wake_ could not be made, read before later calls overwrite it
   ItemCalls calls_;
   EngineMail mail_;
   Items items_;                                // after wake_: their waits go first
@@ -120,7 +122,7 @@ class Engine {
 };
 
 DWORD Engine::run(const std::function<void()>& running) {
-  if (!wake_) return GetLastError();
+  if (!wake_) return wakeError_;
 
   readFiles(clockNow());
   if (running) running();
@@ -289,7 +291,14 @@ void Engine::endingChanged(const Moment& now) {
 void Engine::lookAround(const Moment& now) {
   if (duty_.view().alone && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;
-    if (duty_.join()) dutyChanged(now, "the locks of this folder can be had now", false);
+    if (duty_.join()) {
+      const std::string why = "the locks of this folder can be had now";
+      // An engine that joins as the waiting one acts for nothing from now on: it still says so.
+      if (!active() && actions_.log)
+        log_.add(now, why + " (" + kind() + "): " + dutyText(options_.kind, duty_.view()));
+      else
+        dutyChanged(now, why, false);
+    }
   }
   if (probes() && now.ms >= lastProbe_ + kProbeMs) {
     lastProbe_ = now.ms;

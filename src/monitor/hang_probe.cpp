@@ -37,8 +37,7 @@ void CALLBACK HangProbe::answered(HWND window, UINT, ULONG_PTR probe, LRESULT) {
   if (const auto question = open.find(window); question != open.end()) question->second.answered = true;
 }
 
-std::unordered_map<DWORD, std::int64_t> HangProbe::round(const std::unordered_set<DWORD>& processes,
-                                                         std::int64_t now) {
+std::unordered_map<DWORD, std::int64_t> HangProbe::round(const std::unordered_set<DWORD>& processes) {
   // The answers come in as this thread looks at its messages.
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
@@ -77,11 +76,14 @@ std::unordered_map<DWORD, std::int64_t> HangProbe::round(const std::unordered_se
     ++question;
   }
   for (auto window = windows_.begin(); window != windows_.end();) {
+    // The time of the asking itself: the round may come late after the
+    // engine's other work, or take long on a busy desktop.
+    const auto askedAt = static_cast<std::int64_t>(GetTickCount64());
     if (open_.contains(window->first) || !processes.contains(window->second)) {
       ++window;
     } else if (SendMessageCallbackA(window->first, WM_NULL, 0, 0, answered,
                                     reinterpret_cast<ULONG_PTR>(this))) {
-      open_.emplace(window->first, Question{window->second, now});
+      open_.emplace(window->first, Question{window->second, askedAt});
       ++window;
     } else {
       window = windows_.erase(window);  // gone

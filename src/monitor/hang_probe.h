@@ -26,10 +26,10 @@ class HangProbe {
   HangProbe(const HangProbe&) = delete;
   HangProbe& operator=(const HangProbe&) = delete;
 
-  // One round at `now` over the windows of `processes` (ids): for each
-  // process with a window that has not answered a question asked in an
-  // earlier round, when the oldest such question was asked.
-  std::unordered_map<DWORD, std::int64_t> round(const std::unordered_set<DWORD>& processes, std::int64_t now);
+  // One round over the windows of `processes` (ids): for each process with a
+  // window that has not answered a question asked in an earlier round, when
+  // the oldest such question was asked, on GetTickCount64's scale.
+  std::unordered_map<DWORD, std::int64_t> round(const std::unordered_set<DWORD>& processes);
 
  private:
   struct Question {

@@ -73,7 +73,8 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
       for (const auto& watch : item->watches) asked.insert(watch->processId);
   }
   if (kind_ != EngineKind::Program) return;
-  const auto unanswered = probe_.round(asked, now.ms);
+  // Questions are timed as they are asked, after `now`: a verdict can come late, never early.
+  const auto unanswered = probe_.round(asked);
   for (auto& item : items) {
     if (item->service || !acts(*item) || item->watches.empty()) continue;
     std::optional<std::int64_t> since;

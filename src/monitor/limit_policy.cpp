@@ -22,9 +22,18 @@ LimitAction over(std::string_view item, std::string_view reason, const std::stri
 
 std::optional<std::int64_t> LimitPolicy::Excursion::step(bool above, std::int64_t now, std::int64_t limitMs) {
   if (!above) {
-    *this = Excursion();
+    // Before the action a dip starts the count again; after it, the excursion
+    // ends only once the reading has stayed down as long as it had to stay up,
+    // so that a reading that wavers about the limit is not told of again.
+    if (!acted) {
+      *this = Excursion();
+    } else if (!under) {
+      under = now;
+    }
+    if (under && now - *under >= limitMs) *this = Excursion();
     return std::nullopt;
   }
+  under.reset();
   if (!since) since = now;
   if (acted || now - *since < limitMs) return std::nullopt;
   acted = true;

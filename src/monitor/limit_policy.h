@@ -10,7 +10,9 @@
 //   above the limit; once every sample has stayed above it for LimitSeconds,
 //   the action is due: "restart" ends the processes (the stop is then handled
 //   as any other), "alert" asks for a log line and an e-mail. Either happens
-//   once per excursion; a sample at or below the limit ends the excursion.
+//   once per excursion. A sample at or below the limit before the action
+//   starts the count again; after the action, the excursion ends once the
+//   samples have stayed at or below the limit for LimitSeconds in a row.
 // - A visible top-level window of the item's processes that has not answered
 //   for NotRespondingSeconds in a row has its processes ended, once for as
 //   long as it goes on not answering.
@@ -64,6 +66,7 @@ class LimitPolicy {
  private:
   struct Excursion {
     std::optional<std::int64_t> since;  // the first sample above the limit
+    std::optional<std::int64_t> under;  // after the action: the first sample at or below it since
     bool acted = false;
     // How long the limit has been exceeded when the action falls due now, else nothing.
     std::optional<std::int64_t> step(bool above, std::int64_t now, std::int64_t limitMs);

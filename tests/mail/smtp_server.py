@@ -1,11 +1,12 @@
 #!/usr/bin/python3
 """SMTP servers on 127.0.0.1 for the mail tests, one port per behaviour, listed in DIR/ports.txt by "start DIR"
-and ended by "stop DIR" or after LIFETIME seconds ($SMTP_SERVER_LIFETIME for a benchmark): scripted ones, which put
+and ended by "stop DIR", when the process that ran "start" (CTest, a benchmark's script) ends, or after LIFETIME
+seconds ($SMTP_SERVER_LIFETIME), so that none outlives its run however long the tests take: scripted ones, which put
 each message in DIR/msg-N.txt (envelope, login, TLS, blank, message), and Postfix with Dovecot, run as root from a folder of their own that DIR/postfix links to."""
 import asyncio, contextlib, itertools, os, pwd, shutil, signal, socket, ssl, subprocess, sys, tempfile, time
 from aiosmtpd.smtp import SMTP, AuthResult
 
-USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", int(os.environ.get("SMTP_SERVER_LIFETIME", 180))
+USER, PASSWORD, LIFETIME = "brennix", "s3cret pass", int(os.environ.get("SMTP_SERVER_LIFETIME", 3600))
 # Postfix delivers as nobody and Dovecot checks logins as dovecot: neither could pass a home folder of mode 0700,
 # where a checkout may lie, so their folder lies here.
 POSTFIX_HOME = "/var/tmp/brennix-postfix-"
@@ -51,7 +52,7 @@ async def fault(mode, reader, writer):  # silent, garbage, or a reply line of 10
     await asyncio.sleep(LIFETIME)
 
 
-async def serve(d):
+async def serve(d, starter):
     numbers = itertools.count()
 
     class Recorder:
@@ -75,7 +76,12 @@ async def serve(d):
     lines = [f"{mode} {server.sockets[0].getsockname()[1]}\n" for mode, server in ports.items()]
     ports["closed"].close()  # its port, known to be free, takes no connection
     write(os.path.join(d, "ports.txt"), "".join(lines).encode())
-    await asyncio.sleep(LIFETIME)
+    ended = asyncio.get_running_loop().create_future()
+    with contextlib.suppress(OSError):  # a starter already gone leaves the lifetime alone
+        watch = os.pidfd_open(starter)
+        asyncio.get_running_loop().add_reader(watch, lambda: ended.done() or ended.set_result(None))
+    with contextlib.suppress(asyncio.TimeoutError):
+        await asyncio.wait_for(ended, LIFETIME)
 
 
 def start_postfix(harness):  # both servers are listening when they return
@@ -140,7 +146,7 @@ def start(d):
         certificate(d, name, alt.split(",")[0][4:], "subjectAltName=" + alt, "extendedKeyUsage=serverAuth",
                     "basicConstraints=CA:FALSE", signer=signer)
     with open(os.path.join(d, "server.log"), "wb") as log:
-        child = subprocess.Popen([sys.executable, __file__, "serve", d], stdin=subprocess.DEVNULL, stdout=log,
+        child = subprocess.Popen([sys.executable, __file__, "serve", d, str(os.getppid())], stdin=subprocess.DEVNULL, stdout=log,
                                  stderr=log, start_new_session=True)
     write(os.path.join(d, "server.pid"), str(child.pid).encode())
     while child.poll() is None and not os.path.exists(os.path.join(d, "ports.txt")):
@@ -172,4 +178,5 @@ def stop(d):
 if __name__ == "__main__":
     command, directory = sys.argv[1], os.path.abspath(sys.argv[2])
     {"start": start, "stop": stop,
-     "serve": lambda d: (asyncio.run(serve(d)), stop_postfix(os.path.join(d, "postfix")))}[command](directory)
+     "serve": lambda d: (asyncio.run(serve(d, int(sys.argv[3]))), stop_postfix(os.path.join(d, "postfix")))
+     }[command](directory)

@@ -305,7 +305,8 @@ TEST(Engine, StartsNothingWhileWindowsIsEndingAndLogsItsLastEMails) {
   const auto first = stage.addProgram("first.exe"), second = stage.addProgram("second.exe");
   auto firstRun = e2e::Process::start(first), secondRun = e2e::Process::start(second);
   stage.writeItems({"first.exe|" + first, "second.exe|" + second});
-  stage.writeSettings("1", mailTo("ending", "", "silent"));
+  // A pause long enough that the end of the session surely comes before second.exe is due.
+  stage.writeSettings("5", mailTo("ending", "", "silent"));
   auto& engine = stage.startEngine();
   ASSERT_TRUE(stage.waitForLog("engine started (program)")) << stage.log();
   const HWND window = e2e::waitForTopWindow(engine.id(), "BrennixMonitorEngineWindow", "");
@@ -315,9 +316,9 @@ TEST(Engine, StartsNothingWhileWindowsIsEndingAndLogsItsLastEMails) {
   firstRun.kill();
   EXPECT_FALSE(e2e::waitUntil([] { return e2e::processesNamed("first.exe") > 0; }, 2500ms)) << stage.log();
   SendMessageA(window, WM_ENDSESSION, FALSE, 0);
-  EXPECT_TRUE(stage.waitForLog(" - first.exe restarted (program)\r\n")) << stage.log();
+  EXPECT_TRUE(stage.waitForLog(" - first.exe restarted (program)\r\n", 15s)) << stage.log();
   secondRun.kill();
-  ASSERT_TRUE(stage.waitForLog(" - second.exe stopped; restart in 1 s")) << stage.log();
+  ASSERT_TRUE(stage.waitForLog(" - second.exe stopped; restart in 5 s")) << stage.log();
 
   // What Windows sends every top-level window at the end of a session (wineboot --end-session would
   // also end this prefix's desktop, and the windows of later tests with it).

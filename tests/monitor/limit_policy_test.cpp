@@ -59,10 +59,23 @@ TEST(LimitPolicy, ActsOncePerExcursionAfterTheLimitHeldInARow) {
        {"T6" + mem + "3 s): ended"}},
       // An unreadable sample neither breaks nor extends the excursion.
       {checks(100, 0, 2, restart), {{312, 0, 0}, {-1, 0, 0}, {312, 0, 0}}, {"T2" + mem + "2 s): ended"}},
-      // Alerts: once per excursion, again after a dip.
-      {checks(0, 20, 1, alert),
-       {{0, 97, 0}, {0, 97, 0}, {0, 97, 0}, {0, 97, 0}, {0, 5, 0}, {0, 97, 0}, {0, 97, 0}},
-       {"T1" + cpu + "1 s): alert only", "T6" + cpu + "1 s): alert only"}},
+      // Alerts: once per excursion, which a dip shorter than the limit's time does not end; again after
+      // one as long.
+      {checks(0, 20, 2, alert),
+       {{0, 97, 0},
+        {0, 97, 0},
+        {0, 97, 0},
+        {0, 5, 0},
+        {0, 97, 0},
+        {0, 97, 0},
+        {0, 97, 0},
+        {0, 5, 0},
+        {0, -1, 0},
+        {0, 5, 0},
+        {0, 97, 0},
+        {0, 97, 0},
+        {0, 97, 0}},
+       {"T2" + cpu + "2 s): alert only", "T12" + cpu + "2 s): alert only"}},
       // Ended once; after the processes end and the item runs again, a new excursion.
       {checks(100, 0, 1, restart),
        {{312, 0, 0}, {312, 0, 0}, {312, 0, 0}, {312, 0, 'x'}, {312, 0, 0}},
