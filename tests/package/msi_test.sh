@@ -33,7 +33,7 @@ links() { find "$WINEPREFIX/drive_c/"{ProgramData,users} -path '*/Start Menu/Pro
 has() { grep -qE "$2" <<<"$1"; }
 # The engine's start lines with the restart duty. Read while no other Wine
 # program runs: the service that wrote one was started by msiexec.
-starts() { grep -c 'engine started: watching 0 items' "$dir/log.text" 2>/dev/null; }
+starts() { grep -c 'engine started (service): watching 0 items' "$dir/log.text" 2>/dev/null; }
 waitStarts() {  # waitStarts N: until there are N, for at most 10 s
   for _ in $(seq 100); do
     [ "$(starts)" = "$1" ] && return 0
