@@ -37,7 +37,8 @@ LRESULT CALLBACK ItemListPanel::gridProc(HWND hwnd, UINT message, WPARAM wParam,
                                          DWORD_PTR self) {
   // Shift+F10 and the menu key ask with the position -1, -1; the mouse's
   // request after its press is passed over, as the press opened the menu.
-  const bool fromKeyboard = message == WM_CONTEXTMENU && lParam == -1;
+  const bool fromKeyboard = message == WM_CONTEXTMENU && static_cast<short>(LOWORD(lParam)) == -1 &&
+                            static_cast<short>(HIWORD(lParam)) == -1;
   if (message == WM_RBUTTONDOWN || fromKeyboard) {
     auto* panel = reinterpret_cast<ItemListPanel*>(self);
     try {

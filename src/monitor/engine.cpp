@@ -81,7 +81,8 @@ class Engine {
   void fault(FaultNote& fault, DWORD error, const Moment& now);
   void observe(Item& item, bool running, const Moment& now);
   void readFiles(const Moment& now);
-  void dutyChanged(const Moment& now, const std::string& why, bool everything);
+  // `takes`: the engine takes items over from another one (reported as such to the Event Log).
+  void dutyChanged(const Moment& now, const std::string& why, bool everything, bool takes = false);
   void endingChanged(const Moment& now);
   void lookAround(const Moment& now);
   void scan(const Moment& now);
@@ -177,7 +178,7 @@ DWORD Engine::run(const std::function<void()>& running) {
         note(now, "engine program ended with the user's session (service): programs are not restarted for " +
                       std::to_string(kSessionEndHoldMs / 1000) + " s unless one runs again");
       } else {
-        dutyChanged(now, otherEngine() + " not running", false);
+        dutyChanged(now, otherEngine() + " not running", false, true);
       }
     }
     if (options_.ending && ending_ != (WaitForSingleObject(options_.ending, 0) == WAIT_OBJECT_0))
@@ -256,15 +257,16 @@ void Engine::readFiles(const Moment& now) {
 // The engine acts for other items than before: those it takes are seen
 // afresh, as the decisions of the engine that had them are not known here
 // (a start of its own still under way stays so).
-void Engine::dutyChanged(const Moment& now, const std::string& why, bool everything) {
+void Engine::dutyChanged(const Moment& now, const std::string& why, bool everything, bool takes) {
   note(now,
        why + " (" + kind() + "): " + (everything ? watching(items_.size()) + "; " : "") +
            dutyText(options_.kind, duty_.view()),
-       everything ? EventId::DutyTakenOver : EventId::EngineNote);
+       everything || takes ? EventId::DutyTakenOver : EventId::EngineNote);
   for (auto& item : items_) {
     if (!(everything || isOtherKind(*item)) || !actsFor(*item)) continue;
     const bool restarting = item->policy.restarting();
     item->policy = ItemPolicy(item->name);
+    item->limits.stopped();  // a limit counts from this engine's own samples
     if (restarting) item->policy.restartBegun();
     if (!item->watches.empty()) observe(*item, true, now);
   }
@@ -297,7 +299,7 @@ void Engine::lookAround(const Moment& now) {
       if (!active() && actions_.log)
         log_.add(now, why + " (" + kind() + "): " + dutyText(options_.kind, duty_.view()));
       else
-        dutyChanged(now, why, false);
+        dutyChanged(now, why, false, true);
     }
   }
   if (probes() && now.ms >= lastProbe_ + kProbeMs) {
@@ -306,7 +308,7 @@ void Engine::lookAround(const Moment& now) {
   }
   if (duty_.view().programsHeld && (now.ms >= programsHeldUntil_ || !duty_.sessionEnding())) {
     duty_.releasePrograms();
-    dutyChanged(now, "engine program not running after the user's session ended", false);
+    dutyChanged(now, "engine program not running after the user's session ended", false, true);
   }
   if (std::any_of(items_.begin(), items_.end(), [](const auto& i) { return unwatchedProgram(*i); }) &&
       now.ms >= lastScan_ + kScanMs)
