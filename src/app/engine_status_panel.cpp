@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "app/popup_menu.h"
 #include "base/error.h"
 #include "ui/dialog_focus.h"
 #include "ui/gdi.h"
@@ -74,7 +75,7 @@ bool EngineStatusPanel::onTimer(UINT_PTR id) {
 // ---- The status refresh ------------------------------------------------------
 
 void EngineStatusPanel::processchkTimer_Timer() {
-  if (refreshing_) return;
+  if (refreshing_ || popupMenuOpen()) return;  // the next tick refreshes
   Busy busy(refreshing_);
   HWND installing = GetDlgItem(window_, IDC_INSTALLING_SERVICE);
   try {

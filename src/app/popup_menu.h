@@ -11,4 +11,8 @@ namespace app {
 // else at the pointer.
 void showPopupMenu(HWND owner, int menuId, std::optional<POINT> at = std::nullopt);
 
+// Whether such a menu is open: work that waits with a message loop of its
+// own (the status refresh) would take the menu's keys meanwhile.
+bool popupMenuOpen();
+
 }  // namespace app
