@@ -25,7 +25,6 @@ std::vector<std::string> ItemLimits::configure(Items& items, const formats::Moni
   std::vector<std::string> lines;
   if (ini) {
     ini_ = *ini;
-    logged_.clear();
     lines = ini_.problems;
   }
   std::vector<formats::IniItem> known;
@@ -35,8 +34,16 @@ std::vector<std::string> ItemLimits::configure(Items& items, const formats::Moni
     item->checks = item->service ? formats::ItemChecks{} : ini_.checksFor(item->name);
     hangChecks = hangChecks || item->checks.notRespondingSeconds > 0;
   }
-  for (auto& line : formats::sectionProblems(ini_, known))
-    if (logged_.insert(line).second) lines.push_back(std::move(line));
+  // Known by the section and what is wrong, not the line number: a section
+  // the file still holds as it was is not logged again when lines move.
+  std::unordered_set<std::string> current;
+  for (auto& line : formats::sectionProblems(ini_, known)) {
+    const auto section = line.find('[');
+    std::string key = section == std::string::npos ? line : line.substr(section);
+    if (!logged_.contains(key)) lines.push_back(std::move(line));
+    current.insert(std::move(key));
+  }
+  logged_ = std::move(current);
   if (kind_ == EngineKind::Service && hangChecks && !hangNoted_) {
     hangNoted_ = true;
     lines.emplace_back(
