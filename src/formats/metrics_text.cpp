@@ -13,7 +13,8 @@ struct ItemMetric {
 };
 
 const ItemMetric kItemMetrics[] = {
-    {"brennix_item_up", "gauge", "1 when the monitored item runs, 0 when it is stopped.",
+    {"brennix_item_up", "gauge",
+     "1 when the monitored item runs, 0 when it is stopped; absent until the engine has seen it.",
      [](const ItemMetrics& i) { return i.up ? std::optional<std::int64_t>(*i.up ? 1 : 0) : std::nullopt; }},
     {"brennix_item_stops_total", "counter", "Stops of the item seen since the engine started.",
      [](const ItemMetrics& i) { return static_cast<std::int64_t>(i.stops); }},
