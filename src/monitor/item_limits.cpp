@@ -75,7 +75,11 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
       item->limits.stopped();
       continue;
     }
-    if (measured(item)) sample(*item, now, actions, log);
+    // Without a reading, so that limits turned off end their excursions.
+    if (measured(item))
+      sample(*item, now, actions, log);
+    else
+      item->limits.sample(item->name, item->checks, {});
     if (kind_ == EngineKind::Program && item->checks.notRespondingSeconds > 0)
       for (const auto& watch : item->watches) asked.insert(watch->processId);
   }
