@@ -137,10 +137,10 @@ int main(int argc, char** argv) {
   if (!memoryMs.empty()) memoryMs.erase(memoryMs.begin());
   report("over the memory limit", memoryMs, 3);
 
-  // A program that spins one processor from its start, past a CPU limit well under that, added with its
-  // limit (the hog is left alone from here); restarted and over it again each time.
+  // A program that spins one processor from its start, past a CPU limit well under that, in the hog's
+  // place (the list holds 35 items at most) once its limit is set; restarted and over it again each time.
   stage.write("monitor.ini", "[spin.exe]\r\nCpuLimitPercent=10\r\nLimitSeconds=3\r\n");
-  items.push_back("spin.exe|" + stage.addProgram("spin.exe"));
+  items.back() = "spin.exe|" + stage.addProgram("spin.exe");
   stage.writeItems(items);
   report("over the CPU limit", instances("spin.exe", std::min(times, 4), msFromStartToEnd), 3);
   std::printf("log: %d not responding, %d over the memory limit, %d over the CPU limit, %d restarts\n",

@@ -69,12 +69,15 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
   if (std::any_of(items.begin(), items.end(), measured))
     table_.usage([&](const win::ProcessTable::Usage& u) { usage_.emplace(u.processId, u); });
   std::unordered_set<DWORD> asked;  // the processes whose windows are probed
+  std::unordered_set<DWORD> checked;
   for (auto& item : items) {
     if (item->service || !acts(*item)) continue;
-    if (item->watches.empty()) {
-      item->limits.stopped();
-      continue;
-    }
+    // Instances that are all new since the last round (the old ones ended, and the item was restarted in
+    // between) begin afresh, as do items that no longer run.
+    const auto old = [&](const auto& watch) { return checked_.contains(watch->processId); };
+    if (std::none_of(item->watches.begin(), item->watches.end(), old)) item->limits.stopped();
+    if (item->watches.empty()) continue;
+    for (const auto& watch : item->watches) checked.insert(watch->processId);
     // Without a reading, so that limits turned off end their excursions.
     if (measured(item))
       sample(*item, now, actions, log);
@@ -83,6 +86,7 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
     if (kind_ == EngineKind::Program && item->checks.notRespondingSeconds > 0)
       for (const auto& watch : item->watches) asked.insert(watch->processId);
   }
+  checked_ = std::move(checked);
   if (kind_ != EngineKind::Program) return;
   // Questions are timed as they are asked, after `now`: a verdict can come late, never early.
   const auto unanswered = probe_.round(asked);

@@ -54,6 +54,7 @@ class ItemLimits {
   std::int64_t last_ = 0;
   win::ProcessTable table_;
   std::unordered_map<DWORD, win::ProcessTable::Usage> usage_;  // of this round
+  std::unordered_set<DWORD> checked_;                          // the instances of the last round
   HangProbe probe_;
 };
 
