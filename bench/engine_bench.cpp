@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "bench_stage.h"
 #include "e2e/engine_stage.h"
+#include "measure.h"
 #include "process_stats.h"
 #include "win/process_table.h"
 
@@ -125,11 +125,8 @@ void killRound(std::vector<double>& samples, int& missed, std::int64_t ranFor) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int seconds = 60, rounds = 9;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
-    if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::max(1, std::atoi(argv[i + 1]));
-  }
+  const int seconds = bench::argument(argc, argv, "--seconds", 60);
+  const int rounds = bench::argument(argc, argv, "--rounds", 9);
 
   e2e::EngineStage stage;
   std::vector<std::string> items;

@@ -1,18 +1,20 @@
 // The checks of monitor.ini in the engine program: its CPU while 35 items with windows run under all three
 // checks without exceeding them (beside a program that only sleeps), then how soon an item is ended after
-// its window stops answering and after it goes over its memory limit, beside the settings. The CPU times
+// its window stops answering, after it goes over its memory limit and after it begins to spin past its
+// CPU limit, beside the settings. The CPU times
 // come from the system's process list: under Wine, GetProcessTimes of another process reads next to nothing.
 // Usage: limits_bench [--seconds N] (30 by default) [--times N] (5 by default).
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "bench_stage.h"
 #include "e2e/engine_stage.h"
+#include "measure.h"
 #include "win/process_table.h"
 
 namespace {
@@ -41,6 +43,32 @@ win::unique_handle onlyInstance(const std::string& image) {
   return win::unique_handle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[0]));
 }
 
+// Each new instance of `image` (the engine restarts it), up to `count`: how soon `measure` says it ended.
+std::vector<long long> instances(const std::string& image, int count,
+                                 const std::function<long long(HANDLE)>& measure) {
+  std::vector<long long> ms;
+  DWORD last = 0;
+  for (int i = 0; i < count; ++i) {
+    win::unique_handle process;
+    e2e::waitUntil([&] { return (process = onlyInstance(image)) && GetProcessId(process.get()) != last; },
+                   std::chrono::seconds(90));
+    if (!process) break;
+    last = GetProcessId(process.get());
+    ms.push_back(measure(process.get()));
+  }
+  return ms;
+}
+
+// From the creation of a process to its end, as the system records both; -1 when it runs on.
+long long msFromStartToEnd(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (WaitForSingleObject(process, 15'000) != WAIT_OBJECT_0 ||
+      !GetProcessTimes(process, &created, &exited, &kernel, &user))
+    return -1;
+  const auto ticks = [](FILETIME t) { return (LONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+  return (ticks(exited) - ticks(created)) / 10'000;
+}
+
 void report(const char* what, std::vector<long long> ms, int settingSeconds) {
   std::sort(ms.begin(), ms.end());
   const bool missed = ms.empty() || ms.front() < 0;
@@ -55,11 +83,8 @@ void report(const char* what, std::vector<long long> ms, int settingSeconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  int seconds = 30, times = 5;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
-    if (std::strcmp(argv[i], "--times") == 0) times = std::max(1, std::atoi(argv[i + 1]));
-  }
+  const int seconds = bench::argument(argc, argv, "--seconds", 30);
+  const int times = bench::argument(argc, argv, "--times", 5);
   e2e::EngineStage stage;
   std::vector<std::string> items;
   const auto running = bench::startNumbered(stage, "hang", kItems - 1, items);
@@ -107,20 +132,19 @@ int main(int argc, char** argv) {
   // A program over its memory limit, restarted and over it again each time (after the pauses for quick
   // stops); the first instance went over before its limit was set, and is not counted.
   stage.write("monitor.ini", "[hog.exe]\r\nMemoryLimitMB=50\r\nLimitSeconds=3\r\n");
-  std::vector<long long> memoryMs;
-  DWORD last = 0;
-  for (int i = 0; i <= std::min(times, 4); ++i) {
-    win::unique_handle process;
-    e2e::waitUntil([&] { return (process = onlyInstance("hog.exe")) && GetProcessId(process.get()) != last; },
-                   std::chrono::seconds(90));
-    if (!process) break;
-    last = GetProcessId(process.get());
-    const long long ms = stage.msFromOverToEnd(process.get(), "hog.exe");
-    if (i > 0) memoryMs.push_back(ms);
-  }
+  auto memoryMs = instances("hog.exe", std::min(times, 4) + 1,
+                            [&](HANDLE process) { return stage.msFromOverToEnd(process, "hog.exe"); });
+  if (!memoryMs.empty()) memoryMs.erase(memoryMs.begin());
   report("over the memory limit", memoryMs, 3);
-  std::printf("log: %d not responding, %d over the memory limit, %d restarts\n",
+
+  // A program that spins one processor from its start, past a CPU limit well under that, in the hog's
+  // place (the list holds 35 items at most) once its limit is set; restarted and over it again each time.
+  stage.write("monitor.ini", "[spin.exe]\r\nCpuLimitPercent=10\r\nLimitSeconds=3\r\n");
+  items.back() = "spin.exe|" + stage.addProgram("spin.exe");
+  stage.writeItems(items);
+  report("over the CPU limit", instances("spin.exe", std::min(times, 4), msFromStartToEnd), 3);
+  std::printf("log: %d not responding, %d over the memory limit, %d over the CPU limit, %d restarts\n",
               stage.logCount(" not responding for "), stage.logCount(" over its memory limit ("),
-              stage.logCount(" restarted (program)"));
+              stage.logCount(" over its CPU limit ("), stage.logCount(" restarted (program)"));
   return 0;
 }

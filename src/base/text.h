@@ -1,5 +1,6 @@
 #pragma once
 // Text helpers without any system dependency.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,8 @@ double leadingNumber(std::string_view text);
 
 // True when the whole text, blanks at either end aside, is a number.
 bool isNumber(std::string_view text);
+
+// A time in milliseconds as whole seconds for a log line: 5400 reads "5 s".
+inline std::string wholeSeconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
 
 }  // namespace base

@@ -9,12 +9,13 @@ struct ItemMetric {
   const char* name;
   const char* type;
   const char* help;
-  std::function<std::int64_t(const ItemMetrics&)> value;
+  std::function<std::optional<std::int64_t>(const ItemMetrics&)> value;  // nothing: no sample
 };
 
 const ItemMetric kItemMetrics[] = {
-    {"brennix_item_up", "gauge", "1 when the monitored item runs, 0 when it is stopped.",
-     [](const ItemMetrics& i) { return i.up ? 1 : 0; }},
+    {"brennix_item_up", "gauge",
+     "1 when the monitored item runs, 0 when it is stopped; absent until the engine has seen it.",
+     [](const ItemMetrics& i) { return i.up ? std::optional<std::int64_t>(*i.up ? 1 : 0) : std::nullopt; }},
     {"brennix_item_stops_total", "counter", "Stops of the item seen since the engine started.",
      [](const ItemMetrics& i) { return static_cast<std::int64_t>(i.stops); }},
     {"brennix_item_restarts_total", "counter", "Successful restarts of the item by this engine.",
@@ -59,10 +60,11 @@ std::string metricsText(const EngineMetrics& metrics) {
   for (const auto& metric : kItemMetrics) {
     header(out, metric.name, metric.type, metric.help);
     for (const auto& item : metrics.items)
-      sample(out, metric.name,
-             engine + ",item=" + escapeLabelValue(item.name) +
-                 ",kind=" + (item.service ? "\"service\"" : "\"program\""),
-             metric.value(item));
+      if (const auto value = metric.value(item))
+        sample(out, metric.name,
+               engine + ",item=" + escapeLabelValue(item.name) +
+                   ",kind=" + (item.service ? "\"service\"" : "\"program\""),
+               *value);
   }
   header(out, "brennix_emails_sent_total", "counter", "Stop e-mails sent by this engine.");
   sample(out, "brennix_emails_sent_total", engine, static_cast<std::int64_t>(metrics.emailsSent));

@@ -4,6 +4,7 @@
 // "# TYPE" line, then its samples, each series labelled with the engine that
 // writes it; UTF-8 text, LF line ends, a final LF.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,7 +15,7 @@ namespace formats {
 struct ItemMetrics {
   std::string name;  // as processes.ob names it
   bool service = false;
-  bool up = true;
+  std::optional<bool> up;  // nothing while it is not known: its brennix_item_up is left out
   std::uint64_t stops = 0, restarts = 0, restartFailures = 0;
   std::int64_t lastStopUnix = 0;  // 0 when it has not stopped
   std::int64_t pauseSeconds = 0;  // the pause after quick stops now in force

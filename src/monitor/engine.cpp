@@ -222,9 +222,9 @@ void Engine::observe(Item& item, bool running, const Moment& now) {
 void Engine::readFiles(const Moment& now) {
   auto update = files_.read(now.ms);
   if (update.settings) actions_ = readStopActions(*update.settings);
-  // Why the engine acts alone, once the settings let it log.
-  if (aloneUnlogged_ && actions_.log && duty_.view().alone) {
-    log_.add(now, duty_.failure() + "; this engine acts alone");
+  // Why the engine acts alone: kept for log.text until logging is on.
+  if (aloneUnlogged_ && duty_.view().alone) {
+    log_.add(now, duty_.failure() + "; this engine acts alone", EventId::EngineNote, true);
     aloneUnlogged_ = false;
   }
   for (const auto& line : update.notes) note(now, line);
@@ -265,7 +265,7 @@ void Engine::dutyChanged(const Moment& now, const std::string& why, bool everyth
   for (auto& item : items_) {
     if (!(everything || isOtherKind(*item)) || !actsFor(*item)) continue;
     const bool restarting = item->policy.restarting();
-    item->policy = ItemPolicy(item->name);
+    item->policy = ItemPolicy(item->name, item->service);
     item->limits.stopped();  // a limit counts from this engine's own samples
     if (restarting) item->policy.restartBegun();
     if (!item->watches.empty()) observe(*item, true, now);
@@ -296,7 +296,7 @@ void Engine::lookAround(const Moment& now) {
     if (duty_.join()) {
       const std::string why = "the locks of this folder can be had now";
       // An engine that joins as the waiting one acts for nothing from now on: it still says so.
-      if (!active() && actions_.log)
+      if (!active())
         log_.add(now, why + " (" + kind() + "): " + dutyText(options_.kind, duty_.view()));
       else
         dutyChanged(now, why, false, true);

@@ -49,8 +49,10 @@ struct EngineEvent {
   std::string item;   // the item it is about; empty for the engine's own events
   std::string stamp;  // the local time as the log shows it
   std::int64_t unixSeconds = 0;
-  std::string text;   // the log line after its time
-  bool stop = false;  // the item has stopped, or been ended by the engine
+  std::string text;      // the log line after its time
+  bool stop = false;     // the item has stopped, or been ended by the engine
+  bool service = false;  // the item is a service item
+  bool kept = false;     // log.text shows it even when logging is only turned on later
 
   std::string line() const { return stamp + " - " + text; }
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "control/engine_programs.h"
@@ -79,16 +80,15 @@ EngineLog::EngineLog(std::string path, std::string engine)
     : path_(std::move(path)), engine_(std::move(engine)), source_(std::string(control::kEventSource)) {}
 
 void EngineLog::write(bool toFile) {
-  if (pending_.empty()) return;
-  std::string bytes;
+  std::string bytes = toFile ? std::exchange(held_, {}) : std::string();
   for (const auto& event : pending_) {
     // The sentence, the item, the time and the engine: a forwarded event says everything alone.
     source_.report(eventType(event.id), static_cast<DWORD>(event.id),
                    {event.text, event.item, event.stamp, engine_});
-    bytes.append(event.line()).append("\r\n");
+    if (toFile || event.kept) (toFile ? bytes : held_).append(event.line()).append("\r\n");
   }
   pending_.clear();
-  if (toFile) append(bytes);
+  if (!bytes.empty()) append(bytes);
 }
 
 void EngineLog::append(std::string bytes) {

@@ -29,12 +29,15 @@ class EngineLog {
 
   // The events waiting to be written; the decisions add theirs here.
   Events& pending() { return pending_; }
-  void add(const Moment& now, const std::string& text, EventId id = EventId::EngineNote) {
+  // `kept`: see EngineEvent::kept.
+  void add(const Moment& now, const std::string& text, EventId id = EventId::EngineNote, bool kept = false) {
     pending_.push_back(now.event(id, {}, text));
+    pending_.back().kept = kept;
   }
   // Reports the waiting events, and appends their lines to log.text in one
-  // write when `toFile`, so each is there whole or not at all. A log that
-  // cannot be written is passed over: watching goes on.
+  // write when `toFile` (after the kept lines of earlier writes), so each is
+  // there whole or not at all. A log that cannot be written is passed over:
+  // watching goes on.
   void write(bool toFile);
 
  private:
@@ -44,6 +47,7 @@ class EngineLog {
   std::string engine_;
   win::EventSource source_;
   Events pending_;
+  std::string held_;  // the kept lines that wait for logging to be turned on
 };
 
 }  // namespace monitor

@@ -25,7 +25,6 @@ std::vector<std::string> ItemLimits::configure(Items& items, const formats::Moni
   std::vector<std::string> lines;
   if (ini) {
     ini_ = *ini;
-    logged_.clear();
     lines = ini_.problems;
   }
   std::vector<formats::IniItem> known;
@@ -35,8 +34,16 @@ std::vector<std::string> ItemLimits::configure(Items& items, const formats::Moni
     item->checks = item->service ? formats::ItemChecks{} : ini_.checksFor(item->name);
     hangChecks = hangChecks || item->checks.notRespondingSeconds > 0;
   }
-  for (auto& line : formats::sectionProblems(ini_, known))
-    if (logged_.insert(line).second) lines.push_back(std::move(line));
+  // Known by the section and what is wrong, not the line number: a section
+  // the file still holds as it was is not logged again when lines move.
+  std::unordered_set<std::string> current;
+  for (auto& line : formats::sectionProblems(ini_, known)) {
+    const auto section = line.find('[');
+    std::string key = section == std::string::npos ? line : line.substr(section);
+    if (!logged_.contains(key)) lines.push_back(std::move(line));
+    current.insert(std::move(key));
+  }
+  logged_ = std::move(current);
   if (kind_ == EngineKind::Service && hangChecks && !hangNoted_) {
     hangNoted_ = true;
     lines.emplace_back(
@@ -62,16 +69,24 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
   if (std::any_of(items.begin(), items.end(), measured))
     table_.usage([&](const win::ProcessTable::Usage& u) { usage_.emplace(u.processId, u); });
   std::unordered_set<DWORD> asked;  // the processes whose windows are probed
+  std::unordered_set<DWORD> checked;
   for (auto& item : items) {
     if (item->service || !acts(*item)) continue;
-    if (item->watches.empty()) {
-      item->limits.stopped();
-      continue;
-    }
-    if (measured(item)) sample(*item, now, actions, log);
+    // Instances that are all new since the last round (the old ones ended, and the item was restarted in
+    // between) begin afresh, as do items that no longer run.
+    const auto old = [&](const auto& watch) { return checked_.contains(watch->processId); };
+    if (std::none_of(item->watches.begin(), item->watches.end(), old)) item->limits.stopped();
+    if (item->watches.empty()) continue;
+    for (const auto& watch : item->watches) checked.insert(watch->processId);
+    // Without a reading, so that limits turned off end their excursions.
+    if (measured(item))
+      sample(*item, now, actions, log);
+    else
+      item->limits.sample(item->name, item->checks, {});
     if (kind_ == EngineKind::Program && item->checks.notRespondingSeconds > 0)
       for (const auto& watch : item->watches) asked.insert(watch->processId);
   }
+  checked_ = std::move(checked);
   if (kind_ != EngineKind::Program) return;
   // Questions are timed as they are asked, after `now`: a verdict can come late, never early.
   const auto unanswered = probe_.round(asked);

@@ -30,8 +30,8 @@ class ItemLimits {
   // Sets each item's checks from new contents of monitor.ini, or from those
   // in force when `ini` is null (a new item list). Returns the lines for the
   // log: the file's problems when it is new; each section that names no item
-  // or a service item, once; and, in the service, once, that hang checks are
-  // left to the engine program.
+  // or a service item, once for as long as it stays so; and, in the service,
+  // once, that hang checks are left to the engine program.
   std::vector<std::string> configure(Items& items, const formats::MonitorIni* ini);
 
   // When the next round is due: every second while a program item has a check.
@@ -49,11 +49,12 @@ class ItemLimits {
   EngineKind kind_;
   unsigned processors_;
   formats::MonitorIni ini_;
-  std::unordered_set<std::string> logged_;  // of the section lines, since the file was last read
+  std::unordered_set<std::string> logged_;  // the section problems logged and still found
   bool hangNoted_ = false;
   std::int64_t last_ = 0;
   win::ProcessTable table_;
   std::unordered_map<DWORD, win::ProcessTable::Usage> usage_;  // of this round
+  std::unordered_set<DWORD> checked_;                          // the instances of the last round
   HangProbe probe_;
 };
 

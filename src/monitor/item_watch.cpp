@@ -34,7 +34,7 @@ Item::Item(std::string itemName, std::string itemPath, bool isService)
       name(std::move(itemName)),
       path(std::move(itemPath)),
       service(isService),
-      policy(name) {}
+      policy(name, isService) {}
 
 Items mergeItems(Items& old, const formats::ItemTable& table) {
   Items next;

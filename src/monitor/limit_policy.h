@@ -12,7 +12,9 @@
 //   as any other), "alert" asks for a log line and an e-mail. Either happens
 //   once per excursion. A sample at or below the limit before the action
 //   starts the count again; after the action, the excursion ends once the
-//   samples have stayed at or below the limit for LimitSeconds in a row.
+//   samples have stayed at or below the limit for LimitSeconds in a row. A
+//   change of the limit, LimitSeconds or LimitAction starts the count afresh
+//   and ends an excursion that has had its action.
 // - A visible top-level window of the item's processes that has not answered
 //   for NotRespondingSeconds in a row has its processes ended, once for as
 //   long as it goes on not answering.
@@ -65,11 +67,17 @@ class LimitPolicy {
 
  private:
   struct Excursion {
+    // The settings it counts against: the limit, LimitSeconds and LimitAction.
+    long limit = 0, seconds = 0;
+    formats::LimitAction action{};
     std::optional<std::int64_t> since;  // the first sample above the limit
     std::optional<std::int64_t> under;  // after the action: the first sample at or below it since
     bool acted = false;
     // How long the limit has been exceeded when the action falls due now, else nothing.
     std::optional<std::int64_t> step(bool above, std::int64_t now, std::int64_t limitMs);
+    void begin() { *this = {limit, seconds, action, std::nullopt, std::nullopt, false}; }
+    // Begins afresh when the settings differ from those it counts against.
+    void against(long newLimit, const formats::ItemChecks& checks);
   };
   Excursion memory_, cpu_;
   bool hangActed_ = false;

@@ -31,16 +31,17 @@ void MetricsFile::setFolder(const std::string& folder) {
 
 void MetricsFile::count(const Events& events) {
   for (const auto& event : events) {
+    const auto item = [&]() -> Counters& { return items_[{event.item, event.service}]; };
     if (event.stop) {
-      ++items_[event.item].stops;
-      items_[event.item].lastStopUnix = event.unixSeconds;
+      ++item().stops;
+      item().lastStopUnix = event.unixSeconds;
     }
     switch (event.id) {
       case EventId::ItemRestarted:
-        ++items_[event.item].restarts;
+        ++item().restarts;
         break;
       case EventId::RestartFailed:
-        ++items_[event.item].failures;
+        ++item().failures;
         break;
       case EventId::MailSent:
         ++sent_;
@@ -58,10 +59,12 @@ std::optional<std::string> MetricsFile::update(const Items& items, const Moment&
   if (path_.empty()) return std::nullopt;
   formats::EngineMetrics metrics{kindName(kind_), BRENNIX_VERSION, sent_, failed_, 0, {}};
   for (const auto& item : items) {
-    const auto counted = items_.find(item->name);
+    const auto counted = items_.find({item->name, item->service});
     const Counters counters = counted == items_.end() ? Counters{} : counted->second;
-    metrics.items.push_back({win::utf8FromAnsi(item->name), item->service, !item->policy.stopped(),
-                             counters.stops, counters.restarts, counters.failures, counters.lastStopUnix,
+    const auto& policy = item->policy;
+    metrics.items.push_back({win::utf8FromAnsi(item->name), item->service,
+                             policy.known() ? std::optional(!policy.stopped()) : std::nullopt, counters.stops,
+                             counters.restarts, counters.failures, counters.lastStopUnix,
                              item->policy.pauseMs() / 1000});
   }
   const std::string state = formats::metricsText(metrics);

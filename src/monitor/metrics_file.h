@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "monitor/duty_policy.h"
 #include "monitor/engine_event.h"
@@ -46,8 +47,8 @@ class MetricsFile {
   };
 
   EngineKind kind_;
-  std::string path_;  // empty: off
-  std::map<std::string, Counters> items_;
+  std::string path_;                                        // empty: off
+  std::map<std::pair<std::string, bool>, Counters> items_;  // by name, and service or not
   std::uint64_t sent_ = 0, failed_ = 0;
   std::string written_;  // the last text written, without its heartbeat; empty until one is
   bool changed_ = true;

@@ -45,8 +45,6 @@ std::vector<std::string> splitAddresses(std::string_view text) {
 
 constexpr std::string_view kStopped = "stopped", kNotResponding = "not responding";
 
-std::string seconds(std::int64_t ms) { return std::to_string(ms / 1000) + " s"; }
-
 }  // namespace
 
 StopActions readStopActions(const formats::Settings& s) {
@@ -142,12 +140,12 @@ void ItemPolicy::observe(bool running, const Moment& now, const StopActions& act
 
   std::string line = endingLine_ ? *endingLine_ : name_ + (firstSight ? " is not running" : " stopped");
   endingLine_.reset();
-  if (quick) line += " " + seconds(now.ms - *restartedAt_) + " after its restart";
+  if (quick) line += " " + base::wholeSeconds(now.ms - *restartedAt_) + " after its restart";
   if (actions.restart) line += "; restart in " + pauseText(actions);
   const EventId id = stopReason_ == kStopped         ? EventId::ItemStopped
                      : stopReason_ == kNotResponding ? EventId::NotResponding
                                                      : EventId::OverLimit;
-  log.push_back(now.event(id, name_, line));
+  log.push_back(event(now, id, line));
   log.back().stop = true;
 }
 
@@ -158,7 +156,7 @@ void ItemPolicy::ending(std::string line, std::string_view reason) {
 
 void ItemPolicy::alert(const Moment& now, const StopActions&, const std::string& line,
                        std::string_view reason, Events& log) {
-  log.push_back(now.event(EventId::OverLimit, name_, line));
+  log.push_back(event(now, EventId::OverLimit, line));
   if (unreported_) return;  // the e-mail due already tells of the item
   unreported_ = now;
   unreportedReason_ = reason;
@@ -180,14 +178,14 @@ void ItemPolicy::restarted(const std::optional<std::string>& failure, const Mome
     mailedThisStop_ = false;
     // The stop stays to be reported once the interval allows, if anyone is to be told.
     if (!actions.sendEmail) unreported_.reset();
-    log.push_back(now.event(EventId::ItemRestarted, name_, name_ + " restarted (" + std::string(by) + ")"));
+    log.push_back(event(now, EventId::ItemRestarted, name_ + " restarted (" + std::string(by) + ")"));
     return;
   }
   // An item that cannot be started is retried like one that stops at once.
   scheduleRestart(true, now.ms);
-  log.push_back(now.event(EventId::RestartFailed, name_,
-                          name_ + " restart failed (" + std::string(by) + "): " + *failure +
-                              "; next try in " + pauseText(actions)));
+  log.push_back(event(now, EventId::RestartFailed,
+                      name_ + " restart failed (" + std::string(by) + "): " + *failure + "; next try in " +
+                          pauseText(actions)));
 }
 
 std::optional<MailRequest> ItemPolicy::mailDue(const Moment& now, const StopActions& actions) {
@@ -255,10 +253,17 @@ std::optional<std::int64_t> ItemPolicy::repeatAt(const StopActions& actions) con
   return *lastMailAt_ + actions.repeatMs;
 }
 
+EngineEvent ItemPolicy::event(const Moment& now, EventId id, std::string text) const {
+  EngineEvent made = now.event(id, name_, std::move(text));
+  made.service = service_;
+  return made;
+}
+
 std::string ItemPolicy::pauseText(const StopActions& actions) const {
-  if (!quickPause_) return seconds(actions.restartDelayMs);
-  return seconds(actions.restartDelayMs + pauseMs_) + " (delay " + seconds(actions.restartDelayMs) +
-         " + pause " + seconds(pauseMs_) + " after quick stops)";
+  if (!quickPause_) return base::wholeSeconds(actions.restartDelayMs);
+  return base::wholeSeconds(actions.restartDelayMs + pauseMs_) + " (delay " +
+         base::wholeSeconds(actions.restartDelayMs) + " + pause " + base::wholeSeconds(pauseMs_) +
+         " after quick stops)";
 }
 
 }  // namespace monitor

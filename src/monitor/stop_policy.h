@@ -94,10 +94,12 @@ EngineEvent mailEvent(const MailRequest& mail, const std::optional<std::string>&
 
 class ItemPolicy {
  public:
-  explicit ItemPolicy(std::string name) : name_(std::move(name)) {}
+  explicit ItemPolicy(std::string name, bool service = false) : name_(std::move(name)), service_(service) {}
 
   const std::string& name() const { return name_; }
   bool stopped() const { return state_ == State::Stopped; }
+  // Whether it runs has been seen (or its restart told) at least once.
+  bool known() const { return state_ != State::Unknown; }
   // The pause that a quick stop adds now: 0 until the first quick stop.
   std::int64_t pauseMs() const { return pauseMs_; }
 
@@ -145,8 +147,10 @@ class ItemPolicy {
   std::optional<std::int64_t> mailAt(const StopActions& actions) const;
   std::optional<std::int64_t> repeatAt(const StopActions& actions) const;
   std::string pauseText(const StopActions& actions) const;
+  EngineEvent event(const Moment& now, EventId id, std::string text) const;
 
   std::string name_;
+  bool service_;
   State state_ = State::Unknown;
   std::int64_t runningSince_ = 0;
   std::optional<std::int64_t> restartedAt_;  // the engine's last successful restart

@@ -10,8 +10,10 @@ name=fleet-$$
 dir="$WINEPREFIX/drive_c/$name"
 win="C:\\$name"
 exporter=
+engine=
 cleanup() {
-  [ -n "$exporter" ] && kill "$exporter" 2>/dev/null
+  # What this run started, by its id: a failed run leaves nothing behind.
+  for pid in $engine $exporter; do kill "$pid" 2>/dev/null || true; done
   wine taskkill /im worker.exe /f >/dev/null 2>&1 || true
   rm -rf "$dir"
 }
@@ -62,6 +64,7 @@ done
 
 wine "$win\\shutdownBrennixMonitor.exe" </dev/null >/dev/null 2>&1
 wait "$engine" || true
+engine=
 [ ! -e "$dir/metrics/brennix_monitor_program.prom" ] || fail "the metrics file is left after the end"
 # ReportEventA (handle, type, category, id, ...): information 4, warning 2.
 for call in "0x0004,0x0000,0x000003e8" "0x0002,0x0000,0x000007d0" "0x0004,0x0000,0x000007d1" \

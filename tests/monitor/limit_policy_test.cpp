@@ -23,13 +23,15 @@ formats::ItemChecks checks(long memoryMB, long cpuPercent, long seconds, formats
 }
 
 // One sample a second from T0, memory in MB and CPU in percent (negative: could not be read), 'x' the
-// item's processes end; the actions as "T3 <line>".
-Lines run(const formats::ItemChecks& c, const std::vector<std::tuple<int, int, char>>& samples) {
+// item's processes end, 'r' the settings change (each limit 1 higher, and restart); the actions as
+// "T3 <line>".
+Lines run(formats::ItemChecks c, const std::vector<std::tuple<int, int, char>>& samples) {
   LimitPolicy policy;
   Lines out;
   std::int64_t t = 0;
   for (const auto& [mb, cpu, event] : samples) {
     if (event == 'x') policy.stopped();
+    if (event == 'r') c = checks(c.memoryLimitMB + 1, c.cpuLimitPercent + 1, c.limitSeconds, {});
     LimitSample s;
     s.ms = t;
     if (mb >= 0) s.privateBytes = static_cast<std::uint64_t>(mb) * kMB + kMB / 2;
@@ -85,6 +87,13 @@ TEST(LimitPolicy, ActsOncePerExcursionAfterTheLimitHeldInARow) {
        {{312, 97, 0}, {312, 97, 0}},
        {"T1" + mem + "1 s): alert only", "T1" + cpu + "1 s): alert only"}},
       {checks(0, 0, 1, restart), {{312, 97, 0}, {312, 97, 0}}, {}},
+      // New settings mid-excursion count afresh, against the new limit; an alerted excursion ends.
+      {checks(100, 0, 2, restart),
+       {{312, 0, 0}, {312, 0, 'r'}, {312, 0, 0}, {312, 0, 0}},
+       {"T3 hog.exe over its memory limit (312 MB above 101 MB for 2 s): ended"}},
+      {checks(0, 20, 1, alert),
+       {{0, 97, 0}, {0, 97, 0}, {0, 97, 'r'}, {0, 97, 0}},
+       {"T1" + cpu + "1 s): alert only", "T3 hog.exe over its CPU limit (97% above 21% for 1 s): ended"}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(run(c.checks, c.samples), c.actions) << testing::PrintToString(c.samples);
