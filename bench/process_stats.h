@@ -2,14 +2,28 @@
 // What the benchmarks read of another process from outside, in ways that work
 // under Wine 8 too: there GetProcessHandleCount and PrivateUsage read 0, so
 // the handles are counted in the system's handle table (class 16 of
-// NtQuerySystemInformation) and the private bytes read from PagefileUsage.
+// NtQuerySystemInformation), the private bytes read from PagefileUsage, and
+// the CPU time taken from the process list (GetProcessTimes of another process
+// reads the same small figure for every process).
 #include <windows.h>
 #include <psapi.h>
 #include <winternl.h>
 
 #include <vector>
 
+#include "win/process_table.h"
+
 namespace bench {
+
+// The CPU time of a process so far, in seconds, from the process list; -1 when it is not listed.
+inline double cpuSeconds(DWORD processId) {
+  win::ProcessTable table;
+  double seconds = -1;
+  table.usage([&](const win::ProcessTable::Usage& u) {
+    if (u.processId == processId) seconds = static_cast<double>(u.cpu100ns) / 1e7;
+  });
+  return seconds;
+}
 
 // The process's entries in the system handle table; -1 when it cannot be read.
 inline long handleCount(DWORD processId) {

@@ -1,7 +1,5 @@
 #include "monitor/engine.h"
 
-#include <mmsystem.h>
-
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -11,12 +9,14 @@
 #include "monitor/duty_lock.h"
 #include "monitor/engine_log.h"
 #include "monitor/engine_mail.h"
+#include "monitor/engine_wait.h"
 #include "monitor/item_calls.h"
 #include "monitor/item_control.h"
 #include "monitor/item_limits.h"
 #include "monitor/item_watch.h"
 #include "monitor/mail_sender.h"
 #include "monitor/metrics_file.h"
+#include "monitor/sound_loop.h"
 #include "monitor/stop_policy.h"
 #include "monitor/watch_policy.h"
 
@@ -64,8 +64,8 @@ class Engine {
         calls_(wake_.get()),
         mail_(wake_.get(), makeMailSender()),
         limits_(options.kind) {}
-  ~Engine() { playSound({}); }
   DWORD run(const std::function<void()>& running);
+  DWORD finish();  // once; run() returns after it
 
  private:
   const char* kind() const { return kindName(options_.kind); }
@@ -90,9 +90,7 @@ class Engine {
   void collect(const Moment& now);
   void act();
   void flush();
-  void playSound(const std::string& file);
   DWORD timeout(std::int64_t now);
-  DWORD finish();
 
   HANDLE stop_;
   EngineOptions options_;
@@ -112,6 +110,7 @@ class Engine {
   bool started_ = false;                                      // the first list has been taken
   bool aloneUnlogged_ = true;                                 // why it acts alone is still to be logged
   bool ending_ = false;                                       // Windows is ending: nothing is started
+  bool finished_ = false;                                     // the engine has ended
   std::int64_t lastScan_ = 0, lastPoll_ = 0, lastProbe_ = 0;  // when each was last done or asked for
   std::int64_t programsHeldUntil_ = 0;                        // see kSessionEndHoldMs
   FaultNote processFault_{"the process list", "had",
@@ -119,7 +118,7 @@ class Engine {
   FaultNote serviceFault_{"the service list", "had",
                           "service items are not checked until it can; trying again"};
   FaultNote waitFault_{"the engine's wait", "made", "trying again every second"};
-  std::string sound_;  // the file playing
+  SoundLoop sound_;
 };
 
 DWORD Engine::run(const std::function<void()>& running) {
@@ -129,6 +128,7 @@ DWORD Engine::run(const std::function<void()>& running) {
   if (running) running();
   std::optional<std::int64_t> wokeAt;
   for (;;) {
+    if (finished_) return NO_ERROR;  // at the end of the session, from the window
     act();
     ended_.clear();
     Moment now = clockNow();
@@ -136,20 +136,17 @@ DWORD Engine::run(const std::function<void()>& running) {
     if (wokeAt && now.ms - *wokeAt >= kHeldUpMs)
       note(now, "the engine was held up for " + std::to_string((now.ms - *wokeAt) / 1000) +
                     " s: what fell due meanwhile came late");
-    HANDLE handles[6] = {stop_, wake_.get()};
-    DWORD count = 2;
-    const HANDLE candidates[] = {files_.changeHandle(), duty_.ownWaitable(), duty_.otherWaitable(),
-                                 ending_ ? nullptr : options_.ending};
-    for (HANDLE h : candidates)
-      if (h) handles[count++] = h;
+    std::vector<HANDLE> events{stop_, wake_.get()};
+    for (HANDLE h : {files_.changeHandle(), duty_.ownWaitable(), duty_.otherWaitable(),
+                     ending_ ? nullptr : options_.ending})
+      if (h) events.push_back(h);
 
-    const DWORD result = WaitForMultipleObjects(count, handles, FALSE, timeout(now.ms));
-    const DWORD error = result == WAIT_FAILED ? GetLastError() : NO_ERROR;
-    if (result == WAIT_OBJECT_0) return finish();
+    const WaitOutcome waited = waitForEvents(events, items_, timeout(now.ms), options_.finishNow != nullptr);
+    if (waited.stop || finished_) return finish();
     now = clockNow();
     wokeAt = now.ms;
-    fault(waitFault_, error, now);
-    const bool failed = error != NO_ERROR;
+    fault(waitFault_, waited.error, now);
+    const bool failed = waited.error != NO_ERROR;
     if (failed) {
       // Rests, then carries on as if the wake event and the folder's watch
       // had been signalled: which one was is not known.
@@ -157,9 +154,7 @@ DWORD Engine::run(const std::function<void()>& running) {
       if (WaitForSingleObject(stop_, kFailedWaitRestMs) == WAIT_OBJECT_0) return finish();
       now = clockNow();
     }
-    const bool some = result != WAIT_TIMEOUT && !failed;
-    const DWORD index = result >= WAIT_ABANDONED_0 ? result - WAIT_ABANDONED_0 : result - WAIT_OBJECT_0;
-    const HANDLE signalled = some ? handles[index] : nullptr;
+    const HANDLE signalled = waited.signalled;
     if (failed || signalled == wake_.get()) {
       collect(now);
       // The last instance waited on has ended: a walk first, as another may run.
@@ -383,7 +378,7 @@ void Engine::act() {
   const bool anyStopped = std::any_of(items_.begin(), items_.end(),
                                       [&](const auto& i) { return actsFor(*i) && i->policy.stopped(); });
   const bool sound = options_.kind == EngineKind::Program && actions_.playSound && anyStopped && !ending_;
-  playSound(sound ? actions_.soundFile : std::string());
+  sound_.play(sound ? actions_.soundFile : std::string());
 }
 
 // The waiting events go to the Event Log, to log.text when logging is on,
@@ -391,16 +386,6 @@ void Engine::act() {
 void Engine::flush() {
   metrics_.count(log_.pending());
   log_.write(actions_.log);
-}
-
-// Plays `file` in a loop; the empty text stops it.
-void Engine::playSound(const std::string& file) {
-  if (file == sound_) return;
-  sound_ = file;
-  if (file.empty())
-    PlaySoundA(nullptr, nullptr, 0);
-  else
-    PlaySoundA(file.c_str(), nullptr, SND_ASYNC | SND_LOOP | SND_FILENAME | SND_NODEFAULT);
 }
 
 DWORD Engine::timeout(std::int64_t now) {
@@ -429,6 +414,8 @@ DWORD Engine::timeout(std::int64_t now) {
 // The engine is asked to end: the e-mail under way may finish and its
 // outcome is logged; each one still waiting is logged as not sent.
 DWORD Engine::finish() {
+  if (finished_) return NO_ERROR;
+  finished_ = true;
   if (options_.ending && !ending_ && WaitForSingleObject(options_.ending, 0) == WAIT_OBJECT_0)
     endingChanged(clockNow());
   mail_.finish(ending_ ? kLastMailEndingMs : kLastMailMs, mailed(), actions_, log_.pending());
@@ -442,7 +429,10 @@ DWORD Engine::finish() {
 
 DWORD runEngine(HANDLE stop, const EngineOptions& options, const std::function<void()>& running) {
   Engine engine(stop, options);
-  return engine.run(running);
+  if (options.finishNow) *options.finishNow = [&engine] { engine.finish(); };
+  const DWORD result = engine.run(running);
+  if (options.finishNow) *options.finishNow = nullptr;
+  return result;
 }
 
 }  // namespace monitor

@@ -18,6 +18,11 @@ struct EngineOptions {
   // A manual-reset event, set while Windows is ending (a log-off or
   // shutdown): the engine starts nothing then, and goes on when it is reset.
   HANDLE ending = nullptr;
+  // The engine program: its thread has a window too, whose messages the
+  // engine dispatches while it waits. While the engine runs, `finishNow` holds
+  // a call that finishes it at once (the e-mail under way and the log), for
+  // the window to make when the session ends; the engine then returns.
+  std::function<void()>* finishNow = nullptr;
 };
 
 // Runs the engine until `stop` (an event) is signalled; then it lets the

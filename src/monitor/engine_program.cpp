@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <clocale>
+#include <functional>
 
 #include "monitor/engine.h"
 #include "monitor/engine_signal.h"
@@ -15,12 +16,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::setlocale(LC_CTYPE, "");  // names compare as Windows compares them
   win::unique_handle shutdown(
       CreateEventA(nullptr, TRUE, FALSE, monitor::shutdownEventName(GetCurrentProcessId()).c_str()));
-  win::unique_handle ending(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      ended(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-  if (!shutdown || !ending || !ended) return 1;
-  const monitor::SessionEndWindow window(ending.get(), shutdown.get(), ended.get());
-  const monitor::EngineOptions options{win::appFolder(), monitor::EngineKind::Program, ending.get()};
+  win::unique_handle ending(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!shutdown || !ending) return 1;
+  std::function<void()> finish;  // set by the engine while it runs
+  const monitor::SessionEndWindow window(ending.get(), shutdown.get(), finish);
+  const monitor::EngineOptions options{win::appFolder(), monitor::EngineKind::Program, ending.get(), &finish};
   const DWORD result = monitor::runEngine(shutdown.get(), options);
-  SetEvent(ended.get());
   return result == NO_ERROR ? 0 : 1;
 }

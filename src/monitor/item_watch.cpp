@@ -10,12 +10,6 @@
 namespace monitor {
 namespace {
 
-void CALLBACK processEnded(void* context, BOOLEAN) {
-  auto* watch = static_cast<Watch*>(context);
-  watch->ended = true;
-  SetEvent(watch->wake);
-}
-
 std::atomic<std::uint64_t> lastItemId{0};
 
 // An instance as the engine watches it: waited on, and where it may, known
@@ -64,9 +58,6 @@ bool watchProcess(Item& item, win::unique_handle process, HANDLE wake) {
   w->wake = wake;
   w->process = std::move(process);
   w->processId = GetProcessId(w->process.get());
-  if (!RegisterWaitForSingleObject(w->wait.put(), w->process.get(), processEnded, w.get(), INFINITE,
-                                   WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD))
-    return false;
   item.watches.push_back(std::move(w));
   return true;
 }

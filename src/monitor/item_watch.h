@@ -1,9 +1,8 @@
 #pragma once
 // The monitored items as the engine sees them. A program item runs while any
 // process of its image name runs (letter case ignored): each instance found
-// is waited on from the system's thread pool, and the process list is walked
-// for items with none. A service item is looked up by display name in the
-// service list.
+// is waited on, and the process list is walked for items with none. A service item is looked up by display
+// name in the service list.
 #include <windows.h>
 
 #include <atomic>
@@ -24,9 +23,9 @@
 
 namespace monitor {
 
-// One running instance of a program item; its end marks it ended and sets
-// the engine's wake event, so the engine finds which one ended without asking
-// the system about every process it waits on.
+// One running instance of a program item, waited on by the engine itself
+// or, when its wait is full, from the thread pool (engine_wait.h); its end
+// marks it ended.
 struct Watch {
   HANDLE wake = nullptr;
   std::atomic<bool> ended{false};
@@ -34,7 +33,7 @@ struct Watch {
   DWORD processId = 0;
   std::optional<std::uint64_t> cpu100ns;  // its CPU time at the last sample
   std::int64_t cpuAt = 0;                 // and when that was
-  win::unique_wait wait;                  // last, so it is unregistered before the rest goes
+  win::unique_wait wait;                  // from the pool; last, so it is unregistered before the rest goes
 };
 
 struct Item {
@@ -57,12 +56,13 @@ using Seen = std::function<void(Item&, bool running)>;
 // ignored) keep what the engine knows of them; the others are dropped.
 Items mergeItems(Items& old, const formats::ItemTable& table);
 
-// Waits on one more instance of the item; false when it cannot be waited on
-// (the walks keep finding it then).
+// Watches one more instance of the item from now on; false when there is no
+// process to watch.
 bool watchProcess(Item& item, win::unique_handle process, HANDLE wake);
 
-// Moves the waits whose process has ended to `ended` (they are dropped after
-// the restart: that waits for the pool); the items left with none.
+// Moves the watches whose process has ended to `ended` (they are dropped
+// after the restart: a wait of the pool's is unregistered then, which may
+// wait for the pool); the items left with none.
 std::vector<Item*> takeEnded(Items& items, std::vector<std::unique_ptr<Watch>>& ended);
 
 // One walk of the process list for every program item without a process

@@ -1,9 +1,10 @@
 #include "monitor/mail_worker.h"
 
+#include <system_error>
+
 namespace monitor {
 
-MailWorker::MailWorker(MailSender& sender, HANDLE done)
-    : sender_(sender), done_(done), thread_([this] { work(); }) {}
+MailWorker::MailWorker(MailSender& sender, HANDLE done) : sender_(sender), done_(done) {}
 
 MailWorker::~MailWorker() {
   {
@@ -11,16 +12,28 @@ MailWorker::~MailWorker() {
     ending_ = true;
     waiting_.clear();
   }
-  posted_.notify_one();
-  thread_.join();
+  if (thread_.joinable()) thread_.join();
 }
 
 void MailWorker::post(MailRequest request) {
-  {
-    std::lock_guard lock(mutex_);
-    waiting_.push_back(std::move(request));
+  std::unique_lock lock(mutex_);
+  waiting_.push_back(std::move(request));
+  if (working_) return;
+  // The last thread has ended or is about to: it is joined, and one started for this e-mail.
+  if (thread_.joinable()) {
+    lock.unlock();
+    thread_.join();
+    lock.lock();
   }
-  posted_.notify_one();
+  try {
+    thread_ = std::thread([this] { work(); });
+    working_ = true;
+  } catch (const std::system_error& error) {
+    outcomes_.push_back(
+        {std::move(waiting_.back()), "no thread to send it on: " + std::string(error.what())});
+    waiting_.pop_back();
+    if (done_) SetEvent(done_);
+  }
 }
 
 void MailWorker::abandon() {
@@ -37,9 +50,11 @@ void MailWorker::work() {
   for (;;) {
     MailRequest request;
     {
-      std::unique_lock lock(mutex_);
-      posted_.wait(lock, [&] { return ending_ || !waiting_.empty(); });
-      if (ending_) return;
+      std::lock_guard lock(mutex_);
+      if (ending_ || waiting_.empty()) {
+        working_ = false;
+        return;
+      }
       request = std::move(waiting_.front());
       waiting_.pop_front();
     }

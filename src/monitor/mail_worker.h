@@ -1,9 +1,10 @@
 #pragma once
 // Sends the engine's e-mails on a thread of their own, one after another, so
 // that a slow or silent SMTP server never holds up watching and restarting.
+// The thread runs while there is something to send: a thread costs memory
+// (about a megabyte under Wine), and weeks may pass without an e-mail.
 #include <windows.h>
 
-#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -30,6 +31,7 @@ class MailWorker {
   MailWorker(const MailWorker&) = delete;
   MailWorker& operator=(const MailWorker&) = delete;
 
+  // Sends `request` after those waiting; a thread that cannot be had fails it at once.
   void post(MailRequest request);
   // The process is about to end with an e-mail still under way: its outcome
   // signals nothing any more, so the worker may be left to the end of the
@@ -43,11 +45,11 @@ class MailWorker {
   MailSender& sender_;
   HANDLE done_;
   std::mutex mutex_;
-  std::condition_variable posted_;
   std::deque<MailRequest> waiting_;
   std::vector<Outcome> outcomes_;
   bool ending_ = false;
-  std::thread thread_;  // last: starts once everything above is ready
+  bool working_ = false;  // thread_ sends; once it is false, the thread only ends
+  std::thread thread_;
 };
 
 }  // namespace monitor
