@@ -15,6 +15,7 @@
 #include "bench_stage.h"
 #include "e2e/engine_stage.h"
 #include "measure.h"
+#include "process_stats.h"
 #include "win/process_table.h"
 
 namespace {
@@ -22,16 +23,6 @@ namespace {
 constexpr int kItems = 35;  // 34 with a window, and the one that goes over its memory limit
 
 std::string itemName(int i) { return bench::numberedName("hang", i); }
-
-// The CPU time of a process so far, in seconds, from the process list.
-double cpuSeconds(DWORD processId) {
-  win::ProcessTable table;
-  double seconds = -1;
-  table.usage([&](const win::ProcessTable::Usage& u) {
-    if (u.processId == processId) seconds = static_cast<double>(u.cpu100ns) / 1e7;
-  });
-  return seconds;
-}
 
 // The only process of this image; nullptr when there is none or more than one.
 win::unique_handle onlyInstance(const std::string& image) {
@@ -101,12 +92,12 @@ int main(int argc, char** argv) {
   // The engine's CPU over the quiet time, after it has settled (its first walks, a file read).
   const auto measure = [&](double& sleeperPercent) {
     e2e::pumpFor(std::chrono::seconds(3));
-    const double before = cpuSeconds(engine.id()), sleeperBefore = cpuSeconds(sleeper.id());
+    const double before = bench::cpuSeconds(engine.id()), sleeperBefore = bench::cpuSeconds(sleeper.id());
     const auto start = std::chrono::steady_clock::now();
     e2e::waitUntil([] { return false; }, std::chrono::seconds(seconds));
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    sleeperPercent = 100.0 * (cpuSeconds(sleeper.id()) - sleeperBefore) / wall;
-    return 100.0 * (cpuSeconds(engine.id()) - before) / wall;
+    sleeperPercent = 100.0 * (bench::cpuSeconds(sleeper.id()) - sleeperBefore) / wall;
+    return 100.0 * (bench::cpuSeconds(engine.id()) - before) / wall;
   };
   double sleeperPercent = 0;
   const double unchecked = measure(sleeperPercent);

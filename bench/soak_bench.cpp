@@ -220,11 +220,7 @@ int main(int argc, char** argv) {
     }
     Sleep(250);
   }
-  const double cpuSeconds = [&] {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    GetProcessTimes(engine.handle(), &created, &exited, &kernel, &user);
-    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
-  }();
+  const double cpuSeconds = bench::cpuSeconds(engine.id());
   stage.stopEngines();
   for (const auto& service : services) {
     e2e::run("net.exe stop " + service.name);
