@@ -42,9 +42,21 @@ WaitOutcome waitForEvents(const std::vector<HANDLE>& events, Items& items, DWORD
     watches.erase(std::remove(watches.begin(), watches.end(), nullptr), watches.end());
   }
 
-  const DWORD result =
-      messages ? MsgWaitForMultipleObjectsEx(count, handles, timeoutMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
-               : WaitForMultipleObjects(count, handles, FALSE, timeoutMs);
+  // Messages are dispatched and the wait goes on, for what is left of its time: the
+  // window's and the hang probe's answers need no turn of the engine.
+  const ULONGLONG start = GetTickCount64();
+  DWORD result = WAIT_TIMEOUT;
+  for (;;) {
+    const ULONGLONG waited = GetTickCount64() - start;
+    const DWORD left = timeoutMs == INFINITE ? INFINITE
+                       : waited >= timeoutMs ? 0
+                                             : timeoutMs - static_cast<DWORD>(waited);
+    result = messages ? MsgWaitForMultipleObjectsEx(count, handles, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE)
+                      : WaitForMultipleObjects(count, handles, FALSE, left);
+    if (!messages || result != WAIT_OBJECT_0 + count) break;
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
   if (result == WAIT_FAILED) {
     const DWORD error = GetLastError();
     // A process handle the wait refuses is let go: the walks open the process again.
@@ -53,11 +65,6 @@ WaitOutcome waitForEvents(const std::vector<HANDLE>& events, Items& items, DWORD
     return {nullptr, error, false};
   }
   if (result == WAIT_TIMEOUT) return {};
-  if (messages && result == WAIT_OBJECT_0 + count) {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    return {};
-  }
   const DWORD index = result >= WAIT_ABANDONED_0 ? result - WAIT_ABANDONED_0 : result - WAIT_OBJECT_0;
   if (index < first) return {handles[index], NO_ERROR, index == 0};
   // The lowest index that is set is told: the processes after it may have ended too.

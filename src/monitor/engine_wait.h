@@ -23,8 +23,9 @@ struct WaitOutcome {
 
 // Waits up to `timeoutMs` on `events` (the stop event first, the wake event
 // second, then the others in order of precedence) and the processes of
-// `items`; with `messages`, also for the messages of the thread's windows,
-// which it dispatches (and returns as if timed out). A process that cannot be
+// `items`; with `messages`, it also dispatches the messages of the thread's
+// windows as they come (the end of the session sets the events it waits on,
+// and the engine's stop). A process that cannot be
 // waited on either way is no longer watched (the walks find it again).
 WaitOutcome waitForEvents(const std::vector<HANDLE>& events, Items& items, DWORD timeoutMs, bool messages);
 

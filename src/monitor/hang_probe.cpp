@@ -38,9 +38,8 @@ void CALLBACK HangProbe::answered(HWND window, UINT, ULONG_PTR probe, LRESULT) {
 }
 
 std::unordered_map<DWORD, std::int64_t> HangProbe::round(const std::unordered_set<DWORD>& processes) {
-  // The answers come in as this thread looks at its messages.
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  // The answers have come in as the engine's wait dispatched this thread's
+  // messages; nothing is dispatched here, in the middle of the engine's turn.
   for (auto question = open_.begin(); question != open_.end();)
     question = question->second.answered ? open_.erase(question) : std::next(question);
 

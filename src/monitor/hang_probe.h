@@ -2,8 +2,9 @@
 // Whether the windows of some processes answer, asked without waiting: each
 // round, every visible top-level window of those processes that has no
 // question open gets WM_NULL through SendMessageCallback, which the window
-// answers when it next handles its messages; the answers are collected at
-// the next round. A window that handles no messages leaves its question open,
+// answers when it next handles its messages; the answers reach this thread
+// as its owner dispatches its messages (the engine's wait does), and are
+// collected at the next round. A window that handles no messages leaves its question open,
 // and the time it was asked tells how long it has not answered. Needs the
 // user's session: a service sees none of the user's windows.
 //
