@@ -223,8 +223,11 @@ void Engine::readFiles(const Moment& now) {
     aloneUnlogged_ = false;
   }
   for (const auto& line : update.notes) note(now, line);
+  // The file's problems are logged once: by the engine program while it runs.
+  const bool problems = options_.kind == EngineKind::Program || !duty_.view().otherRuns;
   const auto limits = [&] {
-    for (const auto& line : limits_.configure(items_, update.ini ? &*update.ini : nullptr)) note(now, line);
+    for (const auto& line : limits_.configure(items_, update.ini ? &*update.ini : nullptr, problems))
+      note(now, line);
   };
   if (update.ini) metrics_.setFolder(update.ini->engineValue("MetricsFolder").value_or(""));
   if (!update.items) {

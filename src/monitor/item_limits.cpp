@@ -21,11 +21,11 @@ bool endInstance(const Watch& watch, std::string& failure) {
 
 ItemLimits::ItemLimits(EngineKind kind) : kind_(kind), processors_(win::processorCount()) {}
 
-std::vector<std::string> ItemLimits::configure(Items& items, const formats::MonitorIni* ini) {
+std::vector<std::string> ItemLimits::configure(Items& items, const formats::MonitorIni* ini, bool problems) {
   std::vector<std::string> lines;
   if (ini) {
     ini_ = *ini;
-    lines = ini_.problems;
+    if (problems) lines = ini_.problems;
   }
   std::vector<formats::IniItem> known;
   bool hangChecks = false;
@@ -40,7 +40,7 @@ std::vector<std::string> ItemLimits::configure(Items& items, const formats::Moni
   for (auto& line : formats::sectionProblems(ini_, known)) {
     const auto section = line.find('[');
     std::string key = section == std::string::npos ? line : line.substr(section);
-    if (!logged_.contains(key)) lines.push_back(std::move(line));
+    if (problems && !logged_.contains(key)) lines.push_back(std::move(line));
     current.insert(std::move(key));
   }
   logged_ = std::move(current);
@@ -65,6 +65,7 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
     return !i->service && acts(*i) && (i->checks.memoryLimitMB > 0 || i->checks.cpuLimitPercent > 0);
   };
   usage_.clear();
+  ending_.clear();
   // One walk of the process list reads every instance; a failed one leaves this round's samples empty.
   if (std::any_of(items.begin(), items.end(), measured))
     table_.usage([&](const win::ProcessTable::Usage& u) { usage_.emplace(u.processId, u); });
@@ -129,6 +130,8 @@ void ItemLimits::carry(Item& item, const LimitAction& action, const Moment& now,
     item.policy.alert(now, actions, action.line(), action.reason, log);
     return;
   }
+  // Two limits (or a limit and the hang check) in one round end the item once, for the first reason.
+  if (!ending_.insert(&item).second) return;
   std::string failure;
   bool ended = false;
   for (const auto& watch : item.watches) ended = endInstance(*watch, failure) || ended;

@@ -29,10 +29,12 @@ class ItemLimits {
 
   // Sets each item's checks from new contents of monitor.ini, or from those
   // in force when `ini` is null (a new item list). Returns the lines for the
-  // log: the file's problems when it is new; each section that names no item
-  // or a service item, once for as long as it stays so; and, in the service,
-  // once, that hang checks are left to the engine program.
-  std::vector<std::string> configure(Items& items, const formats::MonitorIni* ini);
+  // log: with `problems`, the file's problems when it is new and each section
+  // that names no item or a service item, once for as long as it stays so (an
+  // engine that leaves them to the other one, which reads the same file,
+  // passes false); and, in the service, once, that hang checks are left to
+  // the engine program.
+  std::vector<std::string> configure(Items& items, const formats::MonitorIni* ini, bool problems);
 
   // When the next round is due: every second while a program item has a check.
   std::optional<std::int64_t> dueAt(const Items& items) const;
@@ -55,6 +57,7 @@ class ItemLimits {
   win::ProcessTable table_;
   std::unordered_map<DWORD, win::ProcessTable::Usage> usage_;  // of this round
   std::unordered_set<DWORD> checked_;                          // the instances of the last round
+  std::unordered_set<const Item*> ending_;                     // the items ended in this round
   HangProbe probe_;
 };
 

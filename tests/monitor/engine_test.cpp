@@ -212,6 +212,12 @@ TEST(Engine, ProgramAndServiceOfOneFolderShareTheRestartsByKind) {
                        "restarts programs"))
       << stage.log();
   EXPECT_EQ(stage.log().find("worker.exe restarted (service)"), std::string::npos) << stage.log();
+  // A problem of the file both engines read is logged once, by the engine program.
+  stage.write("monitor.ini", "[worker.exe]\r\nNotRespondingSeconds=60\r\nMemoryLimit=5\r\n[" + name +
+                                 "]\r\nMemoryLimitMB=5\r\n");
+  const std::string unknown = "monitor.ini line 3: unknown key \"MemoryLimit\"";
+  ASSERT_TRUE(stage.waitForLog(unknown)) << stage.log();
+  EXPECT_FALSE(e2e::waitUntil([&] { return stage.logCount(unknown) > 1; }, 3s)) << stage.log();
 
   stage.stopEngines();
   ASSERT_TRUE(stage.waitForLog("engine program not running (service): restarts services, and programs"))
