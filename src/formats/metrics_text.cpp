@@ -24,7 +24,8 @@ const ItemMetric kItemMetrics[] = {
      [](const ItemMetrics& i) { return static_cast<std::int64_t>(i.restartFailures); }},
     {"brennix_item_last_stop_timestamp_seconds", "gauge", "Unix time of the item's last stop, 0 if none.",
      [](const ItemMetrics& i) { return i.lastStopUnix; }},
-    {"brennix_item_restart_pause_seconds", "gauge", "The pause added to the restart delay after quick stops.",
+    {"brennix_item_restart_pause_seconds", "gauge",
+     "The pause after quick stops that the restart now waiting adds; 0 while the item runs.",
      [](const ItemMetrics& i) { return i.pauseSeconds; }},
 };
 

@@ -375,8 +375,10 @@ void Engine::act() {
     mail_.send(mailed(), now, actions_);
   }
   flush();
-  if (active())
-    if (auto line = metrics_.update(items_, now)) note(now, *line);
+  if (!active())
+    metrics_.disown();
+  else if (auto line = metrics_.update(items_, now))
+    note(now, *line);
 
   const bool anyStopped = std::any_of(items_.begin(), items_.end(),
                                       [&](const auto& i) { return actsFor(*i) && i->policy.stopped(); });

@@ -65,7 +65,7 @@ std::optional<std::string> MetricsFile::update(const Items& items, const Moment&
     metrics.items.push_back({win::utf8FromAnsi(item->name), item->service,
                              policy.known() ? std::optional(!policy.stopped()) : std::nullopt, counters.stops,
                              counters.restarts, counters.failures, counters.lastStopUnix,
-                             item->policy.pauseMs() / 1000});
+                             policy.pauseInForceMs() / 1000});
   }
   const std::string state = formats::metricsText(metrics);
   if (state != written_) changed_ = true;
@@ -75,11 +75,15 @@ std::optional<std::string> MetricsFile::update(const Items& items, const Moment&
   metrics.heartbeatUnix = now.unixSeconds;
   const DWORD error = win::replaceFile(path_, formats::metricsText(metrics));
   lastWrite_ = now.ms;
-  if (error == NO_ERROR) {
-    written_ = state;
-    changed_ = false;
-  }
+  if (error == NO_ERROR) written_ = state;
+  changed_ = error != NO_ERROR;  // a write that failed is tried again a second later
   return fault_.update(error == NO_ERROR ? std::nullopt : std::optional(failureText(error)));
+}
+
+void MetricsFile::disown() {
+  written_.clear();
+  changed_ = true;
+  lastWrite_.reset();
 }
 
 std::optional<std::int64_t> MetricsFile::dueAt() const {

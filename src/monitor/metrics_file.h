@@ -37,6 +37,9 @@ class MetricsFile {
   // Writes the file when it is due; the log line of a failure that begins or
   // ends, if any.
   std::optional<std::string> update(const Items& items, const Moment& now);
+  // The engine no longer acts (another engine of its kind does, and writes
+  // the file): this one neither writes it nor removes it at its end.
+  void disown();
   // When the file is due next; nothing while it is off.
   std::optional<std::int64_t> dueAt() const;
 

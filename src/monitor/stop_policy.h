@@ -100,8 +100,11 @@ class ItemPolicy {
   bool stopped() const { return state_ == State::Stopped; }
   // Whether it runs has been seen (or its restart told) at least once.
   bool known() const { return state_ != State::Unknown; }
-  // The pause that a quick stop adds now: 0 until the first quick stop.
-  std::int64_t pauseMs() const { return pauseMs_; }
+  // The pause after quick stops that the restart now waiting adds: 0 while
+  // the item runs, and after a stop that was not quick.
+  std::int64_t pauseInForceMs() const {
+    return state_ == State::Stopped && restartFrom_ && quickPause_ ? pauseMs_ : 0;
+  }
 
   // What the engine saw of the item at `now`. A stop (or an item not running
   // when first seen) schedules its restart and e-mail and adds its event to
