@@ -133,15 +133,18 @@ void ItemLimits::carry(Item& item, const LimitAction& action, const Moment& now,
   // Two limits (or a limit and the hang check) in one round end the item once, for the first reason.
   if (!ending_.insert(&item).second) return;
   std::string failure;
-  bool ended = false;
-  for (const auto& watch : item.watches) ended = endInstance(*watch, failure) || ended;
-  if (ended) {
+  std::size_t ended = 0;
+  for (const auto& watch : item.watches) ended += endInstance(*watch, failure) ? 1 : 0;
+  // The stop carries the reason only when the item stops: an instance left running keeps it running.
+  if (ended == item.watches.size()) {
     item.policy.ending(action.line(), action.reason);
-  } else {
-    log.push_back(
-        now.event(action.reason == kReasonNotResponding ? EventId::NotResponding : EventId::OverLimit,
-                  item.name, action.condition + ": cannot be ended (" + failure + ")"));
+    return;
   }
+  const std::string what = ended == 0 ? "cannot be ended"
+                                      : std::to_string(ended) + " of " + std::to_string(item.watches.size()) +
+                                            " instances ended, the others cannot be";
+  log.push_back(now.event(action.reason == kReasonNotResponding ? EventId::NotResponding : EventId::OverLimit,
+                          item.name, action.condition + ": " + what + " (" + failure + ")"));
 }
 
 }  // namespace monitor
