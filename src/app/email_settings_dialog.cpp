@@ -35,7 +35,10 @@ INT_PTR EmailSettingsDialog::onMessage(UINT message, WPARAM wParam, LPARAM) {
       if ((wParam & 0xFFF0) != SC_CLOSE) break;
       CancelButton_Click();
       return TRUE;
-    case WM_CLOSE:  // a multi-line field's answer to Esc: it closes nothing
+    case WM_CLOSE:
+      // A multi-line field's answer to Esc (the key is still down as this
+      // thread sees its input) closes nothing; any other WM_CLOSE cancels.
+      if (GetKeyState(VK_ESCAPE) >= 0) CancelButton_Click();
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {

@@ -165,12 +165,16 @@ void EngineStatusPanel::restartMonitor_Timer() {
 // ---- The engine service's row ----------------------------------------------------
 
 void EngineStatusPanel::cmdsartRealSrv_Click() {
+  if (serviceCalling_) return;
+  Busy busy(serviceCalling_);
   ui::WaitCursor hourglass;
   engine_.startService();
   setServiceLight(serviceRunning());
 }
 
 void EngineStatusPanel::cmdstopRealSrv_Click() {
+  if (serviceCalling_) return;
+  Busy busy(serviceCalling_);
   ui::WaitCursor hourglass;
   engine_.stopService();
   setServiceLight(serviceRunning());

@@ -48,10 +48,12 @@ class EngineStatusPanel {
 
   control::EngineControl engine_;
   HWND window_ = nullptr;
-  // The refresh and the watchdog wait for programs while window events run:
-  // a tick that falls due meanwhile starts no second one.
+  // The refresh, the watchdog and the service's buttons wait for programs
+  // while window events run: a tick that falls due, or a click that comes,
+  // meanwhile starts no second one.
   bool refreshing_ = false;
   bool watching_ = false;
+  bool serviceCalling_ = false;
 };
 
 }  // namespace app

@@ -58,14 +58,19 @@ void EngineControl::writeServiceBatches() const {
 
 void EngineControl::runInstallBatch() const {
   win::shellAndWait("cmd.exe /c " + std::string(kInstallBatch), 0, systemProgram("cmd.exe"), folder_);
+  waitWhileStarting();  // the batch ends with "net start"
 }
 
 bool EngineControl::serviceRunning() const { return win::IsServiceRunning(std::string(kServiceName)); }
 
 void EngineControl::startService() const {
   win::shellAndWait(netStartCommand(), 0, systemProgram("net.exe"));
-  // "net start" may return while the service is still starting (Wine's
-  // does): a few seconds more for it to get there.
+  waitWhileStarting();
+}
+
+// "net start" may return while the service is still starting (Wine's does):
+// a few seconds more for it to get there.
+void EngineControl::waitWhileStarting() const {
   win::waitWhile([] { return win::serviceState(std::string(kServiceName)) == win::kServiceStartPending; },
                  kServiceStartWaitMs);
 }

@@ -27,9 +27,11 @@ class EngineControl {
   // Writes installservice.bat, then uninstallservice.bat, into the folder;
   // throws base::Error when one cannot be written.
   void writeServiceBatches() const;
-  // Runs installservice.bat hidden and waits for its end. It runs in the
-  // application folder, so that no part of the folder's name passes through
-  // the command interpreter, whatever drive the utility started on.
+  // Runs installservice.bat hidden and waits for its end, and for the
+  // service it starts while it is still starting (a few seconds at most). It
+  // runs in the application folder, so that no part of the folder's name
+  // passes through the command interpreter, whatever drive the utility
+  // started on.
   void runInstallBatch() const;
 
   // The service is in the running state.
@@ -41,6 +43,8 @@ class EngineControl {
   void stopService() const;
 
  private:
+  void waitWhileStarting() const;
+
   std::string folder_;
 };
 
