@@ -128,7 +128,6 @@ DWORD Engine::run(const std::function<void()>& running) {
   if (running) running();
   std::optional<std::int64_t> wokeAt;
   for (;;) {
-    if (finished_) return NO_ERROR;  // at the end of the session, from the window
     act();
     ended_.clear();
     Moment now = clockNow();
@@ -142,7 +141,7 @@ DWORD Engine::run(const std::function<void()>& running) {
       if (h) events.push_back(h);
 
     const WaitOutcome waited = waitForEvents(events, items_, timeout(now.ms), options_.finishNow != nullptr);
-    if (waited.stop || finished_) return finish();
+    if (waited.signalled == stop_ || finished_) return finish();
     now = clockNow();
     wokeAt = now.ms;
     fault(waitFault_, waited.error, now);

@@ -62,16 +62,16 @@ WaitOutcome waitForEvents(const std::vector<HANDLE>& events, Items& items, DWORD
     // A process handle the wait refuses is let go: the walks open the process again.
     for (DWORD i = first; i < count; ++i)
       if (WaitForSingleObject(handles[i], 0) == WAIT_FAILED) direct[i]->ended = true;
-    return {nullptr, error, false};
+    return {nullptr, error};
   }
   if (result == WAIT_TIMEOUT) return {};
   const DWORD index = result >= WAIT_ABANDONED_0 ? result - WAIT_ABANDONED_0 : result - WAIT_OBJECT_0;
-  if (index < first) return {handles[index], NO_ERROR, index == 0};
+  if (index < first) return {handles[index], NO_ERROR};
   // The lowest index that is set is told: the processes after it may have ended too.
   direct[index]->ended = true;
   for (DWORD i = index + 1; i < count; ++i)
     if (WaitForSingleObject(handles[i], 0) == WAIT_OBJECT_0) direct[i]->ended = true;
-  return {events.size() > 1 ? events[1] : nullptr, NO_ERROR, false};
+  return {events.size() > 1 ? events[1] : nullptr, NO_ERROR};
 }
 
 }  // namespace monitor

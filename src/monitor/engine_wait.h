@@ -18,7 +18,6 @@ struct WaitOutcome {
   // directly has ended (it is marked so). Null when the wait timed out or failed.
   HANDLE signalled = nullptr;
   DWORD error = NO_ERROR;  // why the wait failed
-  bool stop = false;       // the first event, the engine's stop, was set
 };
 
 // Waits up to `timeoutMs` on `events` (the stop event first, the wake event

@@ -65,7 +65,6 @@ void ItemLimits::check(Items& items, const Moment& now, const StopActions& actio
     return !i->service && acts(*i) && (i->checks.memoryLimitMB > 0 || i->checks.cpuLimitPercent > 0);
   };
   usage_.clear();
-  ending_.clear();
   // One walk of the process list reads every instance; a failed one leaves this round's samples empty.
   if (std::any_of(items.begin(), items.end(), measured))
     table_.usage([&](const win::ProcessTable::Usage& u) { usage_.emplace(u.processId, u); });
@@ -130,8 +129,8 @@ void ItemLimits::carry(Item& item, const LimitAction& action, const Moment& now,
     item.policy.alert(now, actions, action.line(), action.reason, log);
     return;
   }
-  // Two limits (or a limit and the hang check) in one round end the item once, for the first reason.
-  if (!ending_.insert(&item).second) return;
+  // Two limits (or a limit and the hang check) end the item once, for the first reason.
+  if (item.policy.beingEnded()) return;
   std::string failure;
   std::size_t ended = 0;
   for (const auto& watch : item.watches) ended += endInstance(*watch, failure) ? 1 : 0;

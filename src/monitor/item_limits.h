@@ -57,7 +57,6 @@ class ItemLimits {
   win::ProcessTable table_;
   std::unordered_map<DWORD, win::ProcessTable::Usage> usage_;  // of this round
   std::unordered_set<DWORD> checked_;                          // the instances of the last round
-  std::unordered_set<const Item*> ending_;                     // the items ended in this round
   HangProbe probe_;
 };
 

@@ -94,12 +94,14 @@ EngineEvent mailEvent(const MailRequest& mail, const std::optional<std::string>&
 
 class ItemPolicy {
  public:
-  explicit ItemPolicy(std::string name, bool service = false) : name_(std::move(name)), service_(service) {}
+  ItemPolicy(std::string name, bool service) : name_(std::move(name)), service_(service) {}
 
   const std::string& name() const { return name_; }
   bool stopped() const { return state_ == State::Stopped; }
   // Whether it runs has been seen (or its restart told) at least once.
   bool known() const { return state_ != State::Unknown; }
+  // The engine has ended the item and waits to see it stop.
+  bool beingEnded() const { return endingLine_.has_value(); }
   // The pause after quick stops that the restart now waiting adds: 0 while
   // the item runs, and after a stop that was not quick.
   std::int64_t pauseInForceMs() const {

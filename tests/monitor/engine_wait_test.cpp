@@ -37,7 +37,7 @@ TEST(EngineWait, MarksEveryEndAlsoBeyondOneWaitsReach) {
     }
     EXPECT_EQ(items[0]->watches.size(), 70u);
     SetEvent(stop.get());
-    EXPECT_TRUE(waitForEvents(events, items, 1000, messages).stop);
+    EXPECT_EQ(waitForEvents(events, items, 1000, messages).signalled, stop.get());
     ResetEvent(stop.get());
   }
 }

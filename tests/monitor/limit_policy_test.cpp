@@ -123,7 +123,7 @@ TEST(ItemPolicy, AStopTheEngineMadeAndAnAlertSayTheirReasonInTheLogAndTheEMail) 
   a.restartDelayMs = kS;
   a.repeatMs = 60 * kS;
   a.mail.body = "%process% %reason% at %time%";
-  ItemPolicy item("hog.exe");
+  ItemPolicy item("hog.exe", false);
   Events log;
   Lines lines, mails;
   const auto at = [](std::int64_t s) { return Moment{s * kS, "T" + std::to_string(s)}; };

@@ -60,8 +60,9 @@ TEST(MailQueue, ASilentServerLeavesOneEMailPerItemAndEachWaitsTheIntervalFromThe
   a.sendEmail = a.repeatEmail = true;
   a.repeatMs = kMinute;
   a.mail.recipients = {"ops@example.org"};
-  std::vector<ItemPolicy> items{ItemPolicy("crash1.exe"), ItemPolicy("crash2.exe"), ItemPolicy("crash3.exe"),
-                                ItemPolicy("down.exe"), ItemPolicy("back.exe")};
+  std::vector<ItemPolicy> items{ItemPolicy("crash1.exe", false), ItemPolicy("crash2.exe", false),
+                                ItemPolicy("crash3.exe", false), ItemPolicy("down.exe", false),
+                                ItemPolicy("back.exe", false)};
   MailQueue::Policies policies;
   for (auto& item : items) policies.push_back(&item);
   Events log;

@@ -61,7 +61,7 @@ Times crashLoop(ItemPolicy& item, const StopActions& a, std::int64_t& now, int d
 TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) {
   StopActions a;
   a.restartDelayMs = 0;
-  ItemPolicy item("crash.exe");
+  ItemPolicy item("crash.exe", false);
   Events log;
   std::int64_t now = 0;
   item.observe(false, at(now), a, log);
@@ -88,7 +88,7 @@ TEST(ItemPolicy, QuickStopsDoubleThePauseUpToTenMinutesAndCleanRunningClearsIt) 
 // and the e-mails ("T60 " and the body), in order.
 Lines timeline(StopActions a, const StopActions& b, std::vector<std::pair<std::int64_t, char>> events,
                std::int64_t until) {
-  ItemPolicy item("worker.exe");
+  ItemPolicy item("worker.exe", false);
   Events log;
   Lines out;
   std::size_t next = 0;
